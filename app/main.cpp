@@ -1,0 +1,21 @@
+#include "app/pmvmin.h"
+#include "platform/Ui.h"
+#include "platform/Volumes.h"
+
+#include <QApplication>
+#include <QDir>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("pomiv"));
+    pomiv::installFontSubstitutions();
+    QApplication::setFont(pomiv::designFont(QString::fromUtf8(pomiv::fontPGothic), 9));
+    pomiv::Volumes::setStartupFolder(QDir::currentPath());
+
+    pomiv::pmvmin window;
+    if (!window.Form_Load())
+        return 0;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,385 @@
+#include "app/pmvmin.h"
+
+#include "platform/DriveList.h"
+#include "platform/Errors.h"
+#include "platform/FileList.h"
+#include "platform/FolderList.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+#include "platform/Ui.h"
+#include "platform/Volumes.h"
+#include "settings/SettingsFile.h"
+#include "settings/Shared.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QShowEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace pomiv {
+
+static const QColor windowColour(128, 128, 255);
+static const QColor folderLabelColour(255, 255, 192);
+static const QColor greyLabelColour(192, 192, 192);
+
+static QString jp(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+template <class W>
+static W *make(QWidget *parent, const char *name, int left, int top, int width, int height)
+{
+    auto *w = new W(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    place(w, left, top, width, height);
+    return w;
+}
+
+template <class W>
+static W *makeCaptioned(QWidget *parent, const char *name, const char *caption, int left, int top,
+                        int width, int height)
+{
+    W *w = make<W>(parent, name, left, top, width, height);
+    w->setText(jp(caption));
+    return w;
+}
+
+pmvmin::pmvmin(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("pmvmin"));
+    setWindowTitle(jp("ポミブ"));
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(px(9240), px(5760));
+    setBackground(client, windowColour);
+    setCentralWidget(client);
+    buildMenu();
+    buildControls(client);
+    adjustSize();
+    setFixedSize(sizeHint());
+}
+
+void pmvmin::buildMenu()
+{
+    m1 = menuBar()->addMenu(jp("ファイル"));
+    m1->setObjectName(QStringLiteral("m1"));
+    m1_3 = m1->addAction(jp("URLの整理"));
+    m1_3->setObjectName(QStringLiteral("m1_3"));
+    m1_1 = m1->addAction(jp("環境設定"));
+    m1_1->setObjectName(QStringLiteral("m1_1"));
+    m1_2 = m1->addAction(jp("終了"));
+    m1_2->setObjectName(QStringLiteral("m1_2"));
+    bs = menuBar()->addAction(jp("バージョン情報"));
+    bs->setObjectName(QStringLiteral("bs"));
+    connect(m1_3, &QAction::triggered, this, &pmvmin::m1_3_Click);
+    connect(m1_1, &QAction::triggered, this, &pmvmin::m1_1_Click);
+    connect(m1_2, &QAction::triggered, this, &pmvmin::m1_2_Click);
+    connect(bs, &QAction::triggered, this, &pmvmin::bs_Click);
+}
+
+void pmvmin::buildControls(QWidget *client)
+{
+    const QString pGothic = QString::fromUtf8(fontPGothic);
+
+    Command3 = makeCaptioned<QPushButton>(client, "Command3", "クリア", 6840, 4560, 2295, 375);
+
+    INTB = makeCaptioned<QPushButton>(client, "INTB", "画像ダウンロード", 2640, 4800, 2175, 855);
+    INTB->setFont(designFont(pGothic, 9, true));
+    INTB->setToolTip(jp("インターネットからJPEGファイルをダウンロードします。"));
+
+    Frame2 = make<QGroupBox>(client, "Frame2", 4920, 3120, 1815, 2535);
+    Picture1 = make<QWidget>(Frame2, "Picture1", 120, 1440, 1575, 975);
+    op2[2] = makeCaptioned<QRadioButton>(Picture1, "op2_2", "現在のフォルダ", 0, 0, 1575, 375);
+    op2[0] = makeCaptioned<QRadioButton>(Picture1, "op2_0", "メインフォルダ", 0, 360, 1575, 375);
+    op2[1] = makeCaptioned<QRadioButton>(Picture1, "op2_1", "変換先フォルダ", 0, 720, 1575, 255);
+    op2[2]->setChecked(true);
+    Frame3 = make<QWidget>(Frame2, "Frame3", 120, 720, 1575, 495);
+    op1[0] = makeCaptioned<QRadioButton>(Frame3, "op1_0", "拡張子を変える", 0, 0, 1575, 255);
+    op1[1] = makeCaptioned<QRadioButton>(Frame3, "op1_1", "削除", 0, 240, 1695, 255);
+    op1[0]->setChecked(true);
+    nc = makeCaptioned<QPushButton>(Frame2, "nc", "内容チェック", 120, 240, 1575, 375);
+    nc->setToolTip(jp("フォルダ内、同じ内容のファイルを削除又は変換します"));
+    Line2 = make<QFrame>(Frame2, "Line2", 0, 1320, 1815, 30);
+    Line1 = make<QFrame>(Frame2, "Line1", 0, 660, 1815, 30);
+    for (QFrame *line : {Line1, Line2}) {
+        line->setFrameShape(QFrame::HLine);
+        line->setFrameShadow(QFrame::Sunken);
+    }
+
+    Frame1 = make<QGroupBox>(client, "Frame1", 4920, 120, 1815, 2895);
+    Frame1->setTitle(jp("連番付"));
+    Command1 = makeCaptioned<QPushButton>(Frame1, "Command1", "選択あり　＞", 120, 240, 1575, 255);
+    Command1->setToolTip(jp("選択されたファイルを変換します"));
+    Command2 = makeCaptioned<QPushButton>(Frame1, "Command2", "すべて　＞＞", 120, 600, 1575, 255);
+    Command2->setToolTip(jp("すべてのファイルを変換します"));
+    tx[1] = make<QLineEdit>(Frame1, "tx_1", 120, 1200, 1575, 330);
+    tx[1]->setFont(designFont(pGothic, 11.25));
+    tx[1]->setToolTip(jp("例：A1.jpgからA～.jpgにする時はAを入力、現在の表示は前回の入力でこのまま使えます"));
+    tx[2] = make<QLineEdit>(Frame1, "tx_2", 120, 1920, 1575, 375);
+    tx[2]->setFont(designFont(pGothic, 11.25));
+    tx[2]->setToolTip(jp("例：A1.jpgからA～.jpgにする時は１を入力、現在の表示は前回の入力でこのまま使えます"));
+    st = makeCaptioned<QPushButton>(Frame1, "st", "スタート", 120, 2400, 1575, 375);
+    st->setToolTip(jp("ファイル変換を開始します。"));
+    Label1 = makeCaptioned<QLabel>(Frame1, "Label1", "ファイル名", 120, 960, 1575, 255);
+    Label2 = makeCaptioned<QLabel>(Frame1, "Label2", "始まり番号", 120, 1680, 1575, 255);
+    setBackground(Label1, greyLabelColour);
+    setBackground(Label2, greyLabelColour);
+
+    d4 = make<QListWidget>(client, "d4", 6840, 120, 2295, 4020);
+    s = make<QProgressBar>(client, "s", 6840, 4200, 2295, 255);
+    s->setRange(0, 100);
+    s->setValue(0);
+    s->setTextVisible(false);
+
+    sr = make<QComboBox>(client, "sr", 360, 4440, 1815, 300);
+    sr->setEditable(true);
+    sr->setInsertPolicy(QComboBox::NoInsert);
+    sr->setToolTip(jp("表示するファイルのタイプを選択"));
+
+    // Below the client area, so never visible.
+    tx[0] = make<QLineEdit>(client, "tx_0", 120, 6000, 4575, 495);
+
+    OKB = makeCaptioned<QPushButton>(client, "OKB", "画像表示", 2640, 4320, 2175, 375);
+    OKB->setFont(designFont(pGothic, 11.25, true));
+    OKB->setToolTip(jp("現在のフォルダの画像を表示します"));
+    OKB->setEnabled(false);
+
+    d3 = make<FileList>(client, "d3", 2640, 120, 2175, 4050);
+    d3->setToolTip(jp("変換元のファイルを選択"));
+    d2 = make<FolderList>(client, "d2", 120, 480, 2415, 3660);
+    d2->setToolTip(jp("フォルダを選択"));
+    d1 = make<DriveList>(client, "d1", 120, 120, 2415, 300);
+    d1->setToolTip(jp("ドライブを選択します"));
+
+    fr[1] = make<QLabel>(client, "fr_1", 120, 5400, 2295, 255);
+    setBackground(fr[1], folderLabelColour);
+    Label5 = makeCaptioned<QLabel>(client, "Label5", "メインフォルダ", 120, 5040, 2295, 495);
+    Label5->setFont(designFont(QString::fromUtf8(fontPMincho), 14.25, true));
+    Label4 = makeCaptioned<QLabel>(client, "Label4", "変換先フォルダ", 6840, 5040, 2295, 375);
+    Label4->setFont(designFont(pGothic, 14.25, true));
+    fr[0] = make<QLabel>(client, "fr_0", 6840, 5400, 2295, 255);
+    setBackground(fr[0], folderLabelColour);
+    Label3 = makeCaptioned<QLabel>(client, "Label3", "ファイルの種類", 480, 4200, 1545, 225);
+    Label3->setFont(designFont(pGothic, 11.25, true));
+    for (QLabel *label : {Label5, Label4, Label3})
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    // The drawing order is the order above; the first listed lies on top.
+    const QList<QWidget *> order = client->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    for (QWidget *w : order)
+        w->lower();
+
+    setTabOrder(d1, d2);
+    setTabOrder(d2, d3);
+    setTabOrder(d3, OKB);
+    d1->setFocus();
+
+    // Both lists start on the start-up folder.
+    d2->setPath(Volumes::startupFolder());
+    d3->setPath(d2->path());
+    d1->setDrive(d2->path());
+
+    connect(d1, &DriveList::changed, this, &pmvmin::d1_Change);
+    connect(d2, &FolderList::changed, this, &pmvmin::d2_Change);
+    connect(d3, &FileList::pathChanged, this, &pmvmin::d3_PathChange);
+    connect(d3, &FileList::patternChanged, this, &pmvmin::d3_PatternChange);
+    connect(sr, &QComboBox::editTextChanged, this, &pmvmin::sr_Change);
+    connect(sr, &QComboBox::activated, this, &pmvmin::sr_Click);
+    for (int i = 0; i < 3; ++i)
+        connect(op2[i], &QRadioButton::clicked, this, [this, i] { op2_Click(i); });
+    connect(OKB, &QPushButton::clicked, this, &pmvmin::OKB_Click);
+    connect(INTB, &QPushButton::clicked, this, &pmvmin::INTB_Click);
+}
+
+bool pmvmin::Form_Load()
+{
+    int err = Ok;
+    [&] {
+        tx[0]->setText(d2->path());
+        f_open();
+        fr[0]->setText(tx[0]->text());
+        fr[1]->setText(tx[0]->text());
+        if (!DestFolder.isEmpty())
+            fr[0]->setText(DestFolder);
+        else
+            DestFolder = fr[0]->text();
+        if (!MainFolder.isEmpty())
+            fr[1]->setText(MainFolder);
+        else
+            MainFolder = fr[1]->text();
+        if ((err = d2->setPath(MainFolder)) != Ok)
+            return;
+        s->setValue(0);
+    }();
+    if (err == DeviceUnavailable) {
+        const QString text = MainFolder + QLatin1Char(' ') + errorText(DeviceUnavailable)
+                             + jp("続行しますか？");
+        if (message(this, text, MsgButtons::YesNo) == MsgAnswer::No)
+            return false;
+    }
+    d1->setDrive(d2->path());
+    sr->setEditText(jp("*.jpg"));
+    {
+        const QSignalBlocker block(sr);
+        const QString text = sr->currentText();
+        for (const char *pattern :
+             {"*.jpg", "*.bmp", "*.dib", "*.gif", "*.wmf", "*.emf", "*.ico", "*.cur", "*.*"})
+            sr->addItem(jp(pattern));
+        sr->setCurrentIndex(-1);
+        sr->setEditText(text);
+    }
+    return true;
+}
+
+void pmvmin::f_open()
+{
+    AppDir = appDirFor(QCoreApplication::applicationDirPath());
+    QStringList fields;
+    const int err = readSettings(&fields);
+    if (fields.size() > 0)
+        MainFolder = fields[0];
+    if (fields.size() > 1)
+        DestFolder = fields[1];
+    if (err != Ok)
+        return;
+    tx[1]->setText(fields[2]);
+    tx[2]->setText(fields[3]);
+}
+
+void pmvmin::updateViewButton()
+{
+    OKB->setEnabled(d3->count() > 0);
+}
+
+void pmvmin::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Form_Activate();
+}
+
+void pmvmin::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Without a window manager the first activation may never be reported.
+    if (!event->spontaneous())
+        Form_Activate();
+}
+
+void pmvmin::Form_Activate()
+{
+    updateViewButton();
+}
+
+void pmvmin::d1_Change()
+{
+    const Volumes &volumes = Volumes::instance();
+    const QString drive = d1->drive();
+    if (volumes.driveOf(d2->path()) == drive)
+        return;
+    const int err = d2->setPath(volumes.currentFolder(drive));
+    if (err == DeviceUnavailable) {
+        message(this, jp("ドライブの準備ができていません"));
+        return;
+    }
+    if (err != Ok || d3->setPath(d2->path()) != Ok)
+        return;
+    tx[0]->setText(withTrailingSeparator(d2->path()));
+    updateViewButton();
+}
+
+void pmvmin::d2_Change()
+{
+    d3->setPath(d2->path());
+    tx[0]->setText(d2->path());
+    updateViewButton();
+}
+
+void pmvmin::d3_PathChange()
+{
+    ViewIndex = 0;
+}
+
+void pmvmin::d3_PatternChange()
+{
+    ViewIndex = 0;
+}
+
+void pmvmin::sr_Change()
+{
+    d3->setPattern(sr->currentText());
+}
+
+void pmvmin::sr_Click(int index)
+{
+    d3->setPattern(sr->itemText(index));
+    d3->refresh();
+    updateViewButton();
+}
+
+bool pmvmin::showFolder(const QString &folder)
+{
+    const Volumes &volumes = Volumes::instance();
+    const QString drive = volumes.driveOf(folder);
+    if (!drive.isEmpty() && !volumes.isReady(drive)) {
+        message(this, jp("ドライブの準備ができていません"));
+        return false;
+    }
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return false;
+    d1->setDrive(folder);
+    return d2->setPath(folder) == Ok && d3->setPath(folder) == Ok;
+}
+
+void pmvmin::op2_Click(int index)
+{
+    if (index == 2) {
+        if (OrigFolder.isEmpty())
+            return;
+        if (!showFolder(OrigFolder)) {
+            op2[m_checkedOption]->setChecked(true);
+            return;
+        }
+        op2[2]->setText(jp("現在のフォルダ"));
+        OrigFolder.clear();
+    } else {
+        const QString target = index == 0 ? MainFolder : DestFolder;
+        const QString before = d3->path();
+        if (!showFolder(target)) {
+            op2[m_checkedOption]->setChecked(true);
+            return;
+        }
+        if (OrigFolder.isEmpty())
+            OrigFolder = before;
+        op2[2]->setText(jp("元のフォルダ"));
+    }
+    m_checkedOption = index;
+    tx[0]->setText(withTrailingSeparator(tx[0]->text()));
+}
+
+void pmvmin::OKB_Click() {}
+
+void pmvmin::INTB_Click() {}
+
+void pmvmin::m1_1_Click() {}
+
+void pmvmin::m1_3_Click() {}
+
+void pmvmin::bs_Click() {}
+
+void pmvmin::m1_2_Click()
+{
+    QCoreApplication::quit();
+}
+
+} // namespace pomiv

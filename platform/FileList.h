@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QListView>
+#include <QStringList>
+
+class QStringListModel;
+
+namespace pomiv {
+
+// The names (without folder) of the files in one folder that match a
+// pattern, sorted ascending without regard to case. Folders and hidden files
+// are not listed.
+QStringList listFiles(const QString &folder, const QString &pattern, int *err = nullptr);
+
+// File list control: a folder's matching files, several selectable at once.
+// The main window and the viewer use the same control, so both list the same
+// entries in the same order for the same folder and pattern.
+class FileList : public QListView {
+    Q_OBJECT
+public:
+    explicit FileList(QWidget *parent = nullptr);
+
+    QString path() const { return m_path; }
+    // Shows another folder; PathNotFound when it does not exist (nothing
+    // changes then). pathChanged only when the folder differs.
+    int setPath(const QString &path);
+
+    QString pattern() const { return m_pattern; }
+    void setPattern(const QString &pattern);
+
+    // Reads the folder again.
+    void refresh();
+
+    int count() const { return static_cast<int>(m_names.size()); }
+    QString name(int index) const { return m_names.value(index); }
+    const QStringList &names() const { return m_names; }
+    bool isSelected(int index) const;
+    void setSelected(int index, bool selected);
+    int currentIndex() const;
+    void setCurrentIndex(int index);
+
+signals:
+    void pathChanged();
+    void patternChanged();
+
+private:
+    QString m_path;
+    QString m_pattern = QStringLiteral("*.*");
+    QStringList m_names;
+    QStringListModel *m_model;
+};
+
+} // namespace pomiv

@@ -1,0 +1,82 @@
+#include "platform/FolderList.h"
+
+#include "platform/Errors.h"
+#include "platform/Paths.h"
+#include "platform/Volumes.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStyle>
+
+namespace pomiv {
+
+static constexpr int PathRole = Qt::UserRole;
+
+FolderList::FolderList(QWidget *parent) : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {
+        if (setPath(item->data(PathRole).toString()) != Ok)
+            reload();
+    });
+    m_path = cleanFolderPath(QDir::currentPath());
+    reload();
+}
+
+int FolderList::setPath(const QString &path)
+{
+    const QString clean = cleanFolderPath(QDir(path).absolutePath());
+    const Volumes &volumes = Volumes::instance();
+    const QString drive = volumes.driveOf(clean);
+    if (!drive.isEmpty() && !volumes.isReady(drive))
+        return DeviceUnavailable;
+    if (!QFileInfo(clean).isDir())
+        return PathNotFound;
+    const bool changedPath = clean != m_path;
+    m_path = clean;
+    reload();
+    if (changedPath)
+        emit changed();
+    return Ok;
+}
+
+QString FolderList::rowPath(int row) const
+{
+    const QListWidgetItem *it = item(row);
+    return it ? it->data(PathRole).toString() : QString();
+}
+
+void FolderList::reload()
+{
+    clear();
+    QString root = Volumes::instance().driveOf(m_path);
+    if (root.isEmpty())
+        root = cleanFolderPath(QDir::rootPath());
+
+    // The chain from the root down to the path, each one level deeper.
+    QStringList chain;
+    for (QString p = m_path; ; p = cleanFolderPath(QFileInfo(p).path())) {
+        chain.prepend(p);
+        if (p == root || QDir(p).isRoot() || p.size() <= root.size())
+            break;
+    }
+    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    int depth = 0;
+    for (const QString &p : chain) {
+        const QString label = (depth == 0) ? p : QFileInfo(p).fileName();
+        auto *it = new QListWidgetItem(openIcon, QString(depth * 2, QLatin1Char(' ')) + label, this);
+        it->setData(PathRole, p);
+        ++depth;
+    }
+    const int currentRow = count() - 1;
+    const QStringList subs = QDir(m_path).entryList(QDir::Dirs | QDir::NoDotAndDotDot,
+                                                    QDir::Name | QDir::IgnoreCase);
+    for (const QString &sub : subs) {
+        auto *it = new QListWidgetItem(closedIcon, QString(depth * 2, QLatin1Char(' ')) + sub, this);
+        it->setData(PathRole, joinPath(m_path, sub));
+    }
+    setCurrentRow(currentRow);
+}
+
+} // namespace pomiv

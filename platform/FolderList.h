@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QListWidget>
+
+namespace pomiv {
+
+// Folder list control: the folders from the drive's root down to its path,
+// then the path's subfolders. A double-click opens a folder; a single click
+// only highlights. changed fires when the path changes.
+class FolderList : public QListWidget {
+    Q_OBJECT
+public:
+    explicit FolderList(QWidget *parent = nullptr);
+
+    // A full folder path without a trailing separator, except at a root.
+    QString path() const { return m_path; }
+
+    // Opens a folder: DeviceUnavailable when its drive is not ready,
+    // PathNotFound when it does not exist; nothing changes then.
+    int setPath(const QString &path);
+
+    // Path of the folder shown in a row.
+    QString rowPath(int row) const;
+
+    // Reads the subfolders again.
+    void reload();
+
+signals:
+    void changed();
+
+private:
+    QString m_path;
+};
+
+} // namespace pomiv

@@ -1,0 +1,48 @@
+#include "platform/Paths.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+namespace pomiv {
+
+QChar pathSeparator()
+{
+    return QDir::separator();
+}
+
+QString joinPath(const QString &folder, const QString &name)
+{
+    return withTrailingSeparator(folder) + name;
+}
+
+QString withTrailingSeparator(const QString &folder)
+{
+    if (folder.endsWith(pathSeparator()))
+        return folder;
+    return folder + pathSeparator();
+}
+
+static bool folderWritable(const QString &dir)
+{
+    // Access bits lie for root and on some file systems: try it.
+    QTemporaryFile probe(QDir(dir).filePath(QStringLiteral(".pomiv-probe-XXXXXX")));
+    return probe.open();
+}
+
+QString appDirFor(const QString &programDir)
+{
+    if (folderWritable(programDir))
+        return QDir::toNativeSeparators(programDir) + pathSeparator();
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QDir().mkpath(config);
+    return withTrailingSeparator(QDir::toNativeSeparators(config));
+}
+
+QString cleanFolderPath(const QString &path)
+{
+    return QDir::toNativeSeparators(QDir::cleanPath(path));
+}
+
+} // namespace pomiv

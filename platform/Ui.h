@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+
+class QWidget;
+
+namespace pomiv {
+
+// Window positions and sizes are laid out in twips: 15 twips make one pixel.
+constexpr int px(int twips)
+{
+    return (twips * 2 + 15) / 30;
+}
+
+inline QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+// Places a control at a position given in twips inside its parent.
+void place(QWidget *w, int left, int top, int width, int height);
+
+// The background colour of a widget.
+void setBackground(QWidget *w, const QColor &colour);
+
+// A font of the design by its Windows name; the names are mapped to the IPA
+// fonts when the application starts.
+QFont designFont(const QString &family, double pointSize, bool bold = false);
+
+// Maps the MS Japanese font names to the IPA fonts.
+void installFontSubstitutions();
+
+// The hourglass and the standard arrow, on one window.
+void setBusyPointer(QWidget *w);
+void setArrowPointer(QWidget *w);
+
+// One instance of a window: opens it, or brings the open one to the front.
+template <class W, class Make>
+W *openOnce(QPointer<W> &slot, Make make)
+{
+    if (!slot)
+        slot = make();
+    slot->show();
+    slot->raise();
+    slot->activateWindow();
+    return slot.data();
+}
+
+inline const char *fontPGothic = "ＭＳ Ｐゴシック";
+inline const char *fontGothic = "ＭＳ ゴシック";
+inline const char *fontMincho = "ＭＳ 明朝";
+inline const char *fontPMincho = "ＭＳ Ｐ明朝";
+
+} // namespace pomiv

@@ -1,0 +1,94 @@
+#include "settings/SettingsFile.h"
+
+#include "platform/DataFile.h"
+#include "platform/Errors.h"
+#include "settings/Shared.h"
+
+namespace pomiv {
+
+QString settingsFilePath()
+{
+    return AppDir + QString::fromLatin1(settingsFileName);
+}
+
+static bool isLineEnd(QChar c)
+{
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
+
+QStringList readSettingsFields(const QString &text, int wanted)
+{
+    QStringList fields;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (fields.size() < wanted) {
+        while (i < n && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t')))
+            ++i;
+        if (i >= n)
+            break;
+        QString value;
+        if (text[i] == QLatin1Char('"')) {
+            qsizetype close = text.indexOf(QLatin1Char('"'), i + 1);
+            if (close < 0)
+                close = n;
+            value = text.mid(i + 1, close - i - 1);
+            i = close + 1;
+            while (i < n && text[i] != QLatin1Char(',') && !isLineEnd(text[i]))
+                ++i;
+        } else {
+            const qsizetype start = i;
+            while (i < n && text[i] != QLatin1Char(',') && !isLineEnd(text[i]))
+                ++i;
+            qsizetype end = i;
+            while (end > start && text[end - 1] == QLatin1Char(' '))
+                --end;
+            value = text.mid(start, end - start);
+        }
+        // Past the comma, or past the line end (CR LF counts as one).
+        if (i < n) {
+            if (text[i] == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
+                ++i;
+            ++i;
+        }
+        fields.append(value);
+    }
+    return fields;
+}
+
+QString formatSettingsLine(const QString &mainFolder, const QString &destFolder,
+                           const QString &prefix, const QString &number)
+{
+    const QChar q = QLatin1Char('"');
+    return q + mainFolder + q + QLatin1Char(',') + q + destFolder + q + QLatin1Char(',') + q
+           + prefix + q + QLatin1Char(',') + q + number + q + QStringLiteral("\r\n");
+}
+
+int readSettings(QStringList *fields, int wanted)
+{
+    fields->clear();
+    QString text;
+    if (const int err = readDataFile(settingsFilePath(), &text))
+        return err;
+    *fields = readSettingsFields(text, wanted);
+    return fields->size() < wanted ? GeneralFailure : Ok;
+}
+
+int readSettingsFolders()
+{
+    QStringList fields;
+    const int err = readSettings(&fields, 2);
+    if (fields.size() > 0)
+        MainFolder = fields[0];
+    if (fields.size() > 1)
+        DestFolder = fields[1];
+    return err;
+}
+
+int f_save(const QString &mainFolder, const QString &destFolder, const QString &prefix,
+           const QString &number)
+{
+    return writeDataFile(settingsFilePath(),
+                         formatSettingsLine(mainFolder, destFolder, prefix, number));
+}
+
+} // namespace pomiv

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace pomiv {
+
+// The settings file pmvf2.ini: one line of four fields, each between double
+// quotes, nothing escaped: main folder, destination folder, name prefix,
+// next number.
+inline constexpr const char *settingsFileName = "pmvf2.ini";
+
+// Full path of the settings file (AppDir followed by its name).
+QString settingsFilePath();
+
+// Reads up to `wanted` fields of the settings file text by the rules that
+// also take a hand-edited file: blanks skipped before a field; a quoted value
+// runs to the next quote, commas included; an unquoted one to the next comma
+// or line end, trailing spaces removed. The end of the text before a field
+// starts ends the reading: fewer fields come back.
+QStringList readSettingsFields(const QString &text, int wanted = 4);
+
+// The file's one line, CR LF included.
+QString formatSettingsLine(const QString &mainFolder, const QString &destFolder,
+                           const QString &prefix, const QString &number);
+
+// Reads the file's fields. Returns the error number; the fields read before a
+// failure are in *fields even then (fewer than four for a short file, which
+// counts as a failure).
+int readSettings(QStringList *fields, int wanted = 4);
+
+// Dialog read: fields 1 and 2 into MainFolder and DestFolder, each as soon
+// as it is read. Returns the error number.
+int readSettingsFolders();
+
+// The one writer: rewrites the whole file with the four values. Returns the
+// error number; the old file stays as it was on failure.
+int f_save(const QString &mainFolder, const QString &destFolder, const QString &prefix,
+           const QString &number);
+
+} // namespace pomiv

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "platform/MessageBox.h"
+#include "platform/Volumes.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+
+namespace pomiv::test {
+
+// One message box as the program asked for it.
+struct ShownMessage {
+    QString text;
+    MsgButtons buttons;
+    MsgIcon icon;
+};
+
+// Stands in for the modal message boxes: records every box and answers with
+// the answers queued by the test (Yes when none is queued for a Yes/No box).
+class ScriptedMessageBoxes : public MessageBoxes {
+public:
+    MsgAnswer show(QWidget *parent, const QString &text, MsgButtons buttons,
+                   MsgIcon icon) override;
+
+    QList<ShownMessage> shown;
+    std::deque<MsgAnswer> answers;
+};
+
+// Installs scripted message boxes for the life of the object and gives
+// access to them.
+class MessageRecorder {
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    ScriptedMessageBoxes *operator->() const { return m_boxes; }
+    const QList<ShownMessage> &shown() const { return m_boxes->shown; }
+    QStringList texts() const;
+
+private:
+    ScriptedMessageBoxes *m_boxes;
+};
+
+// Drives made of test folders: each root is a folder; drives in notReady
+// cannot be read. Also "/" so that paths outside the test folders have a
+// drive.
+class FakeVolumes : public Volumes {
+public:
+    QStringList roots() const override { return m_roots; }
+    bool isReady(const QString &root) const override { return !notReady.contains(root); }
+
+    QStringList m_roots;
+    QSet<QString> notReady;
+};
+
+// Installs fake drives for the life of the object.
+class VolumesOverride {
+public:
+    explicit VolumesOverride(const QStringList &roots);
+    ~VolumesOverride();
+    FakeVolumes *operator->() const { return m_volumes; }
+
+private:
+    FakeVolumes *m_volumes;
+};
+
+// Writes bytes to a file, creating its folders. Fails the test on error.
+void writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+
+// Names of the files in a folder, sorted.
+QStringList filesIn(const QString &folder);
+
+} // namespace pomiv::test
