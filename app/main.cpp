@@ -5,8 +5,7 @@
 #include <QApplication>
 #include <QDir>
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pomiv"));
     pomiv::installFontSubstitutions();

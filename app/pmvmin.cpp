@@ -14,7 +14,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
-#include <QShowEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -24,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 
 namespace pomiv {
 
@@ -31,14 +31,12 @@ static const QColor windowColour(128, 128, 255);
 static const QColor folderLabelColour(255, 255, 192);
 static const QColor greyLabelColour(192, 192, 192);
 
-static QString jp(const char *utf8)
-{
+static QString jp(const char *utf8) {
     return QString::fromUtf8(utf8);
 }
 
 template <class W>
-static W *make(QWidget *parent, const char *name, int left, int top, int width, int height)
-{
+static W *make(QWidget *parent, const char *name, int left, int top, int width, int height) {
     auto *w = new W(parent);
     w->setObjectName(QString::fromLatin1(name));
     place(w, left, top, width, height);
@@ -47,15 +45,13 @@ static W *make(QWidget *parent, const char *name, int left, int top, int width, 
 
 template <class W>
 static W *makeCaptioned(QWidget *parent, const char *name, const char *caption, int left, int top,
-                        int width, int height)
-{
+                        int width, int height) {
     W *w = make<W>(parent, name, left, top, width, height);
     w->setText(jp(caption));
     return w;
 }
 
-pmvmin::pmvmin(QWidget *parent) : QMainWindow(parent)
-{
+pmvmin::pmvmin(QWidget *parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("pmvmin"));
     setWindowTitle(jp("ポミブ"));
     auto *client = new QWidget(this);
@@ -69,8 +65,7 @@ pmvmin::pmvmin(QWidget *parent) : QMainWindow(parent)
     setFixedSize(sizeHint());
 }
 
-void pmvmin::buildMenu()
-{
+void pmvmin::buildMenu() {
     m1 = menuBar()->addMenu(jp("ファイル"));
     m1->setObjectName(QStringLiteral("m1"));
     m1_3 = m1->addAction(jp("URLの整理"));
@@ -87,8 +82,7 @@ void pmvmin::buildMenu()
     connect(bs, &QAction::triggered, this, &pmvmin::bs_Click);
 }
 
-void pmvmin::buildControls(QWidget *client)
-{
+void pmvmin::buildControls(QWidget *client) {
     const QString pGothic = QString::fromUtf8(fontPGothic);
 
     Command3 = makeCaptioned<QPushButton>(client, "Command3", "クリア", 6840, 4560, 2295, 375);
@@ -124,10 +118,12 @@ void pmvmin::buildControls(QWidget *client)
     Command2->setToolTip(jp("すべてのファイルを変換します"));
     tx[1] = make<QLineEdit>(Frame1, "tx_1", 120, 1200, 1575, 330);
     tx[1]->setFont(designFont(pGothic, 11.25));
-    tx[1]->setToolTip(jp("例：A1.jpgからA～.jpgにする時はAを入力、現在の表示は前回の入力でこのまま使えます"));
+    tx[1]->setToolTip(
+        jp("例：A1.jpgからA～.jpgにする時はAを入力、現在の表示は前回の入力でこのまま使えます"));
     tx[2] = make<QLineEdit>(Frame1, "tx_2", 120, 1920, 1575, 375);
     tx[2]->setFont(designFont(pGothic, 11.25));
-    tx[2]->setToolTip(jp("例：A1.jpgからA～.jpgにする時は１を入力、現在の表示は前回の入力でこのまま使えます"));
+    tx[2]->setToolTip(
+        jp("例：A1.jpgからA～.jpgにする時は１を入力、現在の表示は前回の入力でこのまま使えます"));
     st = makeCaptioned<QPushButton>(Frame1, "st", "スタート", 120, 2400, 1575, 375);
     st->setToolTip(jp("ファイル変換を開始します。"));
     Label1 = makeCaptioned<QLabel>(Frame1, "Label1", "ファイル名", 120, 960, 1575, 255);
@@ -201,8 +197,7 @@ void pmvmin::buildControls(QWidget *client)
     connect(INTB, &QPushButton::clicked, this, &pmvmin::INTB_Click);
 }
 
-bool pmvmin::Form_Load()
-{
+bool pmvmin::Form_Load() {
     int err = Ok;
     [&] {
         tx[0]->setText(d2->path());
@@ -222,8 +217,8 @@ bool pmvmin::Form_Load()
         s->setValue(0);
     }();
     if (err == DeviceUnavailable) {
-        const QString text = MainFolder + QLatin1Char(' ') + errorText(DeviceUnavailable)
-                             + jp("続行しますか？");
+        const QString text =
+            MainFolder + QLatin1Char(' ') + errorText(DeviceUnavailable) + jp("続行しますか？");
         if (message(this, text, MsgButtons::YesNo) == MsgAnswer::No)
             return false;
     }
@@ -241,9 +236,8 @@ bool pmvmin::Form_Load()
     return true;
 }
 
-void pmvmin::f_open()
-{
-    AppDir = appDirFor(QCoreApplication::applicationDirPath());
+void pmvmin::f_open() {
+    AppDir = appDirFor(programDir());
     QStringList fields;
     const int err = readSettings(&fields);
     if (fields.size() > 0)
@@ -256,33 +250,28 @@ void pmvmin::f_open()
     tx[2]->setText(fields[3]);
 }
 
-void pmvmin::updateViewButton()
-{
+void pmvmin::updateViewButton() {
     OKB->setEnabled(d3->count() > 0);
 }
 
-void pmvmin::changeEvent(QEvent *event)
-{
+void pmvmin::changeEvent(QEvent *event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         Form_Activate();
 }
 
-void pmvmin::showEvent(QShowEvent *event)
-{
+void pmvmin::showEvent(QShowEvent *event) {
     QMainWindow::showEvent(event);
     // Without a window manager the first activation may never be reported.
     if (!event->spontaneous())
         Form_Activate();
 }
 
-void pmvmin::Form_Activate()
-{
+void pmvmin::Form_Activate() {
     updateViewButton();
 }
 
-void pmvmin::d1_Change()
-{
+void pmvmin::d1_Change() {
     const Volumes &volumes = Volumes::instance();
     const QString drive = d1->drive();
     if (volumes.driveOf(d2->path()) == drive)
@@ -298,37 +287,31 @@ void pmvmin::d1_Change()
     updateViewButton();
 }
 
-void pmvmin::d2_Change()
-{
+void pmvmin::d2_Change() {
     d3->setPath(d2->path());
     tx[0]->setText(d2->path());
     updateViewButton();
 }
 
-void pmvmin::d3_PathChange()
-{
+void pmvmin::d3_PathChange() {
     ViewIndex = 0;
 }
 
-void pmvmin::d3_PatternChange()
-{
+void pmvmin::d3_PatternChange() {
     ViewIndex = 0;
 }
 
-void pmvmin::sr_Change()
-{
+void pmvmin::sr_Change() {
     d3->setPattern(sr->currentText());
 }
 
-void pmvmin::sr_Click(int index)
-{
+void pmvmin::sr_Click(int index) {
     d3->setPattern(sr->itemText(index));
     d3->refresh();
     updateViewButton();
 }
 
-bool pmvmin::showFolder(const QString &folder)
-{
+bool pmvmin::showFolder(const QString &folder) {
     const Volumes &volumes = Volumes::instance();
     const QString drive = volumes.driveOf(folder);
     if (!drive.isEmpty() && !volumes.isReady(drive)) {
@@ -341,8 +324,7 @@ bool pmvmin::showFolder(const QString &folder)
     return d2->setPath(folder) == Ok && d3->setPath(folder) == Ok;
 }
 
-void pmvmin::op2_Click(int index)
-{
+void pmvmin::op2_Click(int index) {
     if (index == 2) {
         if (OrigFolder.isEmpty())
             return;
@@ -377,8 +359,7 @@ void pmvmin::m1_3_Click() {}
 
 void pmvmin::bs_Click() {}
 
-void pmvmin::m1_2_Click()
-{
+void pmvmin::m1_2_Click() {
     QCoreApplication::quit();
 }
 

@@ -35,36 +35,36 @@ public:
     // user chose to end the program (main folder's drive not ready).
     bool Form_Load();
 
-    QPushButton *Command3;          // "クリア": empties the selection list
-    QPushButton *INTB;              // "画像ダウンロード": opens the download window
-    QGroupBox *Frame2;              // content check and folder options
-    QWidget *Picture1;              // groups the folder options
+    QPushButton *Command3;             // "クリア": empties the selection list
+    QPushButton *INTB;                 // "画像ダウンロード": opens the download window
+    QGroupBox *Frame2;                 // content check and folder options
+    QWidget *Picture1;                 // groups the folder options
     std::array<QRadioButton *, 3> op2; // folder options: main, destination, current/original
-    QWidget *Frame3;                // groups the content-check options
+    QWidget *Frame3;                   // groups the content-check options
     std::array<QRadioButton *, 2> op1; // content check: change extension, delete
-    QPushButton *nc;                // "内容チェック": starts the content check
-    QFrame *Line2;                  // decoration in Frame2
-    QFrame *Line1;                  // decoration in Frame2
-    QGroupBox *Frame1;              // "連番付": the transfer controls
-    QPushButton *Command1;          // "選択あり　＞": selected files into the selection list
-    QPushButton *Command2;          // "すべて　＞＞": all files into the selection list
-    std::array<QLineEdit *, 3> tx;  // current folder (hidden), name prefix, number
-    QPushButton *st;                // "スタート": starts the transfer
-    QLabel *Label1;                 // caption of tx[1]
-    QLabel *Label2;                 // caption of tx[2]
-    QListWidget *d4;                // selection list: names to copy
-    QProgressBar *s;                // transfer progress
-    QComboBox *sr;                  // file-type filter
-    QPushButton *OKB;               // "画像表示": opens the viewer
-    FileList *d3;                   // file list of the current folder
-    FolderList *d2;                 // folder list
-    DriveList *d1;                  // drive list
-    std::array<QLabel *, 2> fr;     // destination folder, main folder
-    QLabel *Label5;                 // caption of fr[1]
-    QLabel *Label4;                 // caption of fr[0]
-    QLabel *Label3;                 // caption of sr
+    QPushButton *nc;                   // "内容チェック": starts the content check
+    QFrame *Line2;                     // decoration in Frame2
+    QFrame *Line1;                     // decoration in Frame2
+    QGroupBox *Frame1;                 // "連番付": the transfer controls
+    QPushButton *Command1;         // "選択あり　＞": selected files into the selection list
+    QPushButton *Command2;         // "すべて　＞＞": all files into the selection list
+    std::array<QLineEdit *, 3> tx; // current folder (hidden), name prefix, number
+    QPushButton *st;               // "スタート": starts the transfer
+    QLabel *Label1;                // caption of tx[1]
+    QLabel *Label2;                // caption of tx[2]
+    QListWidget *d4;               // selection list: names to copy
+    QProgressBar *s;               // transfer progress
+    QComboBox *sr;                 // file-type filter
+    QPushButton *OKB;              // "画像表示": opens the viewer
+    FileList *d3;                  // file list of the current folder
+    FolderList *d2;                // folder list
+    DriveList *d1;                 // drive list
+    std::array<QLabel *, 2> fr;    // destination folder, main folder
+    QLabel *Label5;                // caption of fr[1]
+    QLabel *Label4;                // caption of fr[0]
+    QLabel *Label3;                // caption of sr
 
-    QMenu *m1;    // menu "ファイル"
+    QMenu *m1;     // menu "ファイル"
     QAction *m1_3; // "URLの整理"
     QAction *m1_1; // "環境設定"
     QAction *m1_2; // "終了"

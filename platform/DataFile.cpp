@@ -10,8 +10,7 @@
 
 namespace pomiv {
 
-static bool isValidUtf8WithNonAscii(const QByteArray &bytes)
-{
+static bool isValidUtf8WithNonAscii(const QByteArray &bytes) {
     bool nonAscii = false;
     for (char c : bytes) {
         if (static_cast<unsigned char>(c) >= 0x80) {
@@ -26,16 +25,14 @@ static bool isValidUtf8WithNonAscii(const QByteArray &bytes)
     return !utf8.hasError();
 }
 
-QString decodeDataText(const QByteArray &bytes)
-{
+QString decodeDataText(const QByteArray &bytes) {
     if (isValidUtf8WithNonAscii(bytes))
         return QString::fromUtf8(bytes);
     QStringDecoder sjis("Shift_JIS");
     return sjis.decode(bytes);
 }
 
-QByteArray encodeDataText(const QString &text)
-{
+QByteArray encodeDataText(const QString &text) {
     QStringEncoder sjis("Shift_JIS");
     QByteArray bytes = sjis.encode(text);
     // A round trip catches characters the converter replaced silently.
@@ -44,8 +41,7 @@ QByteArray encodeDataText(const QString &text)
     return text.toUtf8();
 }
 
-int readDataFile(const QString &path, QString *text)
-{
+int readDataFile(const QString &path, QString *text) {
     QFile file(path);
     if (!file.exists())
         return FileNotFound;
@@ -60,10 +56,11 @@ int readDataFile(const QString &path, QString *text)
     return Ok;
 }
 
-int writeDataFile(const QString &path, const QString &text)
-{
+int writeDataFile(const QString &path, const QString &text) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered, so that a short write (a full disk) shows in write()'s
+    // result; a buffered flush may lose it.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
             return PathNotFound;
         return GeneralFailure;
@@ -76,8 +73,7 @@ int writeDataFile(const QString &path, const QString &text)
     return file.commit() ? Ok : GeneralFailure;
 }
 
-QStringList splitDataLines(const QString &text)
-{
+QStringList splitDataLines(const QString &text) {
     QStringList lines;
     qsizetype start = 0;
     const qsizetype n = text.size();

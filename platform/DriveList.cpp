@@ -4,14 +4,12 @@
 
 namespace pomiv {
 
-DriveList::DriveList(QWidget *parent) : QComboBox(parent)
-{
+DriveList::DriveList(QWidget *parent) : QComboBox(parent) {
     reload();
     connect(this, &QComboBox::activated, this, [this](int index) { select(itemText(index)); });
 }
 
-void DriveList::reload()
-{
+void DriveList::reload() {
     const QSignalBlocker block(this);
     clear();
     addItems(Volumes::instance().roots());
@@ -24,22 +22,19 @@ void DriveList::reload()
     }
 }
 
-void DriveList::showPopup()
-{
+void DriveList::showPopup() {
     reload();
     QComboBox::showPopup();
 }
 
-void DriveList::setDrive(const QString &path)
-{
+void DriveList::setDrive(const QString &path) {
     QString root = Volumes::instance().driveOf(path);
     if (root.isEmpty())
         root = path;
     select(root);
 }
 
-void DriveList::select(const QString &root)
-{
+void DriveList::select(const QString &root) {
     {
         const QSignalBlocker block(this);
         int index = findText(root);

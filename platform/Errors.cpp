@@ -2,8 +2,7 @@
 
 namespace pomiv {
 
-QString errorText(int err)
-{
+QString errorText(int err) {
     switch (err) {
     case Ok:
         return QString();

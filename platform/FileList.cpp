@@ -15,8 +15,7 @@
 
 namespace pomiv {
 
-QStringList listFiles(const QString &folder, const QString &pattern, int *err)
-{
+QStringList listFiles(const QString &folder, const QString &pattern, int *err) {
     if (err)
         *err = QFileInfo(folder).isDir() ? Ok : PathNotFound;
     const Wildcard filter(pattern);
@@ -45,8 +44,7 @@ QStringList listFiles(const QString &folder, const QString &pattern, int *err)
     return names;
 }
 
-FileList::FileList(QWidget *parent) : QListView(parent), m_model(new QStringListModel(this))
-{
+FileList::FileList(QWidget *parent) : QListView(parent), m_model(new QStringListModel(this)) {
     setModel(m_model);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -54,8 +52,7 @@ FileList::FileList(QWidget *parent) : QListView(parent), m_model(new QStringList
     m_path = cleanFolderPath(QDir::currentPath());
 }
 
-int FileList::setPath(const QString &path)
-{
+int FileList::setPath(const QString &path) {
     const QString clean = cleanFolderPath(QDir(path).absolutePath());
     if (!QFileInfo(clean).isDir())
         return PathNotFound;
@@ -67,8 +64,7 @@ int FileList::setPath(const QString &path)
     return Ok;
 }
 
-void FileList::setPattern(const QString &pattern)
-{
+void FileList::setPattern(const QString &pattern) {
     const bool changed = pattern != m_pattern;
     m_pattern = pattern;
     refresh();
@@ -76,31 +72,25 @@ void FileList::setPattern(const QString &pattern)
         emit patternChanged();
 }
 
-void FileList::refresh()
-{
+void FileList::refresh() {
     m_names = listFiles(m_path, m_pattern);
     m_model->setStringList(m_names);
 }
 
-bool FileList::isSelected(int index) const
-{
+bool FileList::isSelected(int index) const {
     return selectionModel()->isRowSelected(index, QModelIndex());
 }
 
-void FileList::setSelected(int index, bool selected)
-{
-    selectionModel()->select(m_model->index(index),
-                             selected ? QItemSelectionModel::Select
-                                      : QItemSelectionModel::Deselect);
+void FileList::setSelected(int index, bool selected) {
+    selectionModel()->select(m_model->index(index), selected ? QItemSelectionModel::Select
+                                                             : QItemSelectionModel::Deselect);
 }
 
-int FileList::currentIndex() const
-{
+int FileList::currentIndex() const {
     return QListView::currentIndex().row();
 }
 
-void FileList::setCurrentIndex(int index)
-{
+void FileList::setCurrentIndex(int index) {
     QListView::setCurrentIndex(m_model->index(index));
 }
 

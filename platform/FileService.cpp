@@ -8,24 +8,20 @@
 
 namespace pomiv {
 
-static FileService::CopyFault &copyFault()
-{
+static FileService::CopyFault &copyFault() {
     static FileService::CopyFault fault;
     return fault;
 }
 
-void FileService::setCopyFaultForTests(CopyFault fault)
-{
+void FileService::setCopyFaultForTests(CopyFault fault) {
     copyFault() = std::move(fault);
 }
 
-static bool folderOfExists(const QString &path)
-{
+static bool folderOfExists(const QString &path) {
     return QFileInfo(QFileInfo(path).absolutePath()).isDir();
 }
 
-int FileService::copyFile(const QString &source, const QString &destination) const
-{
+int FileService::copyFile(const QString &source, const QString &destination) const {
     if (!folderOfExists(source) || !folderOfExists(destination))
         return PathNotFound;
     const QFileInfo dest(destination);
@@ -42,25 +38,22 @@ int FileService::copyFile(const QString &source, const QString &destination) con
     return QFile::copy(source, destination) ? Ok : GeneralFailure;
 }
 
-int FileService::getFile(const QString &path) const
-{
+int FileService::getFile(const QString &path) const {
     return QFileInfo(path).isFile() ? Ok : FileNotFound;
 }
 
-int FileService::deleteFile(const QString &path, bool force) const
-{
+int FileService::deleteFile(const QString &path, bool force) const {
     QFileInfo info(path);
     if (!info.isFile())
         return FileNotFound;
     if (force && !info.isWritable()) {
-        QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner
-                                        | QFileDevice::WriteUser);
+        QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner |
+                                        QFileDevice::WriteUser);
     }
     return QFile::remove(path) ? Ok : GeneralFailure;
 }
 
-int FileService::renameFile(const QString &from, const QString &to) const
-{
+int FileService::renameFile(const QString &from, const QString &to) const {
     if (!QFileInfo(from).isFile())
         return FileNotFound;
     if (!folderOfExists(to))

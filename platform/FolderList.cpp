@@ -12,8 +12,7 @@ namespace pomiv {
 
 static constexpr int PathRole = Qt::UserRole;
 
-FolderList::FolderList(QWidget *parent) : QListWidget(parent)
-{
+FolderList::FolderList(QWidget *parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {
         if (setPath(item->data(PathRole).toString()) != Ok)
@@ -23,8 +22,7 @@ FolderList::FolderList(QWidget *parent) : QListWidget(parent)
     reload();
 }
 
-int FolderList::setPath(const QString &path)
-{
+int FolderList::setPath(const QString &path) {
     const QString clean = cleanFolderPath(QDir(path).absolutePath());
     const Volumes &volumes = Volumes::instance();
     const QString drive = volumes.driveOf(clean);
@@ -40,14 +38,12 @@ int FolderList::setPath(const QString &path)
     return Ok;
 }
 
-QString FolderList::rowPath(int row) const
-{
+QString FolderList::rowPath(int row) const {
     const QListWidgetItem *it = item(row);
     return it ? it->data(PathRole).toString() : QString();
 }
 
-void FolderList::reload()
-{
+void FolderList::reload() {
     clear();
     QString root = Volumes::instance().driveOf(m_path);
     if (root.isEmpty())
@@ -55,7 +51,7 @@ void FolderList::reload()
 
     // The chain from the root down to the path, each one level deeper.
     QStringList chain;
-    for (QString p = m_path; ; p = cleanFolderPath(QFileInfo(p).path())) {
+    for (QString p = m_path;; p = cleanFolderPath(QFileInfo(p).path())) {
         chain.prepend(p);
         if (p == root || QDir(p).isRoot() || p.size() <= root.size())
             break;
@@ -65,15 +61,17 @@ void FolderList::reload()
     int depth = 0;
     for (const QString &p : chain) {
         const QString label = (depth == 0) ? p : QFileInfo(p).fileName();
-        auto *it = new QListWidgetItem(openIcon, QString(depth * 2, QLatin1Char(' ')) + label, this);
+        auto *it =
+            new QListWidgetItem(openIcon, QString(depth * 2, QLatin1Char(' ')) + label, this);
         it->setData(PathRole, p);
         ++depth;
     }
     const int currentRow = count() - 1;
-    const QStringList subs = QDir(m_path).entryList(QDir::Dirs | QDir::NoDotAndDotDot,
-                                                    QDir::Name | QDir::IgnoreCase);
+    const QStringList subs =
+        QDir(m_path).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     for (const QString &sub : subs) {
-        auto *it = new QListWidgetItem(closedIcon, QString(depth * 2, QLatin1Char(' ')) + sub, this);
+        auto *it =
+            new QListWidgetItem(closedIcon, QString(depth * 2, QLatin1Char(' ')) + sub, this);
         it->setData(PathRole, joinPath(m_path, sub));
     }
     setCurrentRow(currentRow);

@@ -1,5 +1,6 @@
 #include "platform/Paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -7,32 +8,27 @@
 
 namespace pomiv {
 
-QChar pathSeparator()
-{
+QChar pathSeparator() {
     return QDir::separator();
 }
 
-QString joinPath(const QString &folder, const QString &name)
-{
+QString joinPath(const QString &folder, const QString &name) {
     return withTrailingSeparator(folder) + name;
 }
 
-QString withTrailingSeparator(const QString &folder)
-{
+QString withTrailingSeparator(const QString &folder) {
     if (folder.endsWith(pathSeparator()))
         return folder;
     return folder + pathSeparator();
 }
 
-static bool folderWritable(const QString &dir)
-{
+static bool folderWritable(const QString &dir) {
     // Access bits lie for root and on some file systems: try it.
     QTemporaryFile probe(QDir(dir).filePath(QStringLiteral(".pomiv-probe-XXXXXX")));
     return probe.open();
 }
 
-QString appDirFor(const QString &programDir)
-{
+QString appDirFor(const QString &programDir) {
     if (folderWritable(programDir))
         return QDir::toNativeSeparators(programDir) + pathSeparator();
     const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
@@ -40,8 +36,22 @@ QString appDirFor(const QString &programDir)
     return withTrailingSeparator(QDir::toNativeSeparators(config));
 }
 
-QString cleanFolderPath(const QString &path)
-{
+static QString &programDirOverride() {
+    static QString folder;
+    return folder;
+}
+
+QString programDir() {
+    if (!programDirOverride().isEmpty())
+        return programDirOverride();
+    return QCoreApplication::applicationDirPath();
+}
+
+void setProgramDirForTests(const QString &folder) {
+    programDirOverride() = folder;
+}
+
+QString cleanFolderPath(const QString &path) {
     return QDir::toNativeSeparators(QDir::cleanPath(path));
 }
 

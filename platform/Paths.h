@@ -20,6 +20,10 @@ QString withTrailingSeparator(const QString &folder);
 // on first use, so settings are never silently lost.
 QString appDirFor(const QString &programDir);
 
+// The program's own folder; tests may put another in its place.
+QString programDir();
+void setProgramDirForTests(const QString &folder);
+
 // Native form of a path as the folder lists report it: no trailing separator
 // except at a root.
 QString cleanFolderPath(const QString &path);

@@ -6,42 +6,36 @@
 
 namespace pomiv {
 
-void place(QWidget *w, int left, int top, int width, int height)
-{
+void place(QWidget *w, int left, int top, int width, int height) {
     w->setGeometry(twipsRect(left, top, width, height));
 }
 
-void setBackground(QWidget *w, const QColor &colour)
-{
+void setBackground(QWidget *w, const QColor &colour) {
     QPalette pal = w->palette();
     pal.setColor(QPalette::Window, colour);
     w->setPalette(pal);
     w->setAutoFillBackground(true);
 }
 
-QFont designFont(const QString &family, double pointSize, bool bold)
-{
+QFont designFont(const QString &family, double pointSize, bool bold) {
     QFont font(family);
     font.setPointSizeF(pointSize);
     font.setBold(bold);
     return font;
 }
 
-void installFontSubstitutions()
-{
+void installFontSubstitutions() {
     QFont::insertSubstitution(QString::fromUtf8(fontPGothic), QStringLiteral("IPAPGothic"));
     QFont::insertSubstitution(QString::fromUtf8(fontGothic), QStringLiteral("IPAGothic"));
     QFont::insertSubstitution(QString::fromUtf8(fontMincho), QStringLiteral("IPAMincho"));
     QFont::insertSubstitution(QString::fromUtf8(fontPMincho), QStringLiteral("IPAPMincho"));
 }
 
-void setBusyPointer(QWidget *w)
-{
+void setBusyPointer(QWidget *w) {
     w->setCursor(Qt::WaitCursor);
 }
 
-void setArrowPointer(QWidget *w)
-{
+void setArrowPointer(QWidget *w) {
     w->setCursor(Qt::ArrowCursor);
 }
 

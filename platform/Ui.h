@@ -11,13 +11,11 @@ class QWidget;
 namespace pomiv {
 
 // Window positions and sizes are laid out in twips: 15 twips make one pixel.
-constexpr int px(int twips)
-{
+constexpr int px(int twips) {
     return (twips * 2 + 15) / 30;
 }
 
-inline QRect twipsRect(int left, int top, int width, int height)
-{
+inline QRect twipsRect(int left, int top, int width, int height) {
     return QRect(px(left), px(top), px(width), px(height));
 }
 
@@ -39,9 +37,7 @@ void setBusyPointer(QWidget *w);
 void setArrowPointer(QWidget *w);
 
 // One instance of a window: opens it, or brings the open one to the front.
-template <class W, class Make>
-W *openOnce(QPointer<W> &slot, Make make)
-{
+template <class W, class Make> W *openOnce(QPointer<W> &slot, Make make) {
     if (!slot)
         slot = make();
     slot->show();

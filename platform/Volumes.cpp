@@ -8,51 +8,43 @@
 
 namespace pomiv {
 
-static std::unique_ptr<Volumes> &current()
-{
+static std::unique_ptr<Volumes> &current() {
     static std::unique_ptr<Volumes> volumes;
     return volumes;
 }
 
-static QString &startup()
-{
+static QString &startup() {
     static QString folder;
     return folder;
 }
 
-Volumes &Volumes::instance()
-{
+Volumes &Volumes::instance() {
     if (!current())
         current() = std::make_unique<SystemVolumes>();
     return *current();
 }
 
-void Volumes::setInstance(std::unique_ptr<Volumes> volumes)
-{
+void Volumes::setInstance(std::unique_ptr<Volumes> volumes) {
     current() = std::move(volumes);
 }
 
-QString Volumes::startupFolder()
-{
+QString Volumes::startupFolder() {
     if (startup().isEmpty())
         startup() = cleanFolderPath(QDir::currentPath());
     return startup();
 }
 
-void Volumes::setStartupFolder(const QString &folder)
-{
+void Volumes::setStartupFolder(const QString &folder) {
     startup() = cleanFolderPath(folder);
 }
 
-static bool isUnder(const QString &path, const QString &root)
-{
+static bool isUnder(const QString &path, const QString &root) {
     if (path == root)
         return true;
     return path.startsWith(withTrailingSeparator(root));
 }
 
-QString Volumes::driveOf(const QString &path) const
-{
+QString Volumes::driveOf(const QString &path) const {
     const QString clean = cleanFolderPath(QDir(path).absolutePath());
     QString best;
     for (const QString &root : roots()) {
@@ -62,27 +54,24 @@ QString Volumes::driveOf(const QString &path) const
     return best;
 }
 
-QString Volumes::currentFolder(const QString &root) const
-{
+QString Volumes::currentFolder(const QString &root) const {
     const QString start = startupFolder();
     if (driveOf(start) == root)
         return start;
     return root;
 }
 
-static bool isPseudoFileSystem(const QByteArray &type)
-{
+static bool isPseudoFileSystem(const QByteArray &type) {
     static const QList<QByteArray> pseudo = {
-        "proc",     "sysfs",   "cgroup",  "cgroup2",    "devpts",     "devtmpfs",
-        "mqueue",   "debugfs", "tracefs", "securityfs", "pstore",     "bpf",
-        "configfs", "fusectl", "hugetlbfs", "autofs",   "binfmt_misc", "efivarfs",
-        "rpc_pipefs", "nsfs",  "selinuxfs", "ramfs",    "squashfs",
+        "proc",       "sysfs",   "cgroup",    "cgroup2",    "devpts",      "devtmpfs",
+        "mqueue",     "debugfs", "tracefs",   "securityfs", "pstore",      "bpf",
+        "configfs",   "fusectl", "hugetlbfs", "autofs",     "binfmt_misc", "efivarfs",
+        "rpc_pipefs", "nsfs",    "selinuxfs", "ramfs",      "squashfs",
     };
     return pseudo.contains(type);
 }
 
-QStringList SystemVolumes::roots() const
-{
+QStringList SystemVolumes::roots() const {
     QStringList roots;
     const auto volumes = QStorageInfo::mountedVolumes();
     for (const QStorageInfo &volume : volumes) {
@@ -98,8 +87,7 @@ QStringList SystemVolumes::roots() const
     return roots;
 }
 
-bool SystemVolumes::isReady(const QString &root) const
-{
+bool SystemVolumes::isReady(const QString &root) const {
     QDir dir(root);
     return dir.exists() && dir.isReadable();
 }

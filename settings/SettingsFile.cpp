@@ -6,18 +6,15 @@
 
 namespace pomiv {
 
-QString settingsFilePath()
-{
+QString settingsFilePath() {
     return AppDir + QString::fromLatin1(settingsFileName);
 }
 
-static bool isLineEnd(QChar c)
-{
+static bool isLineEnd(QChar c) {
     return c == QLatin1Char('\r') || c == QLatin1Char('\n');
 }
 
-QStringList readSettingsFields(const QString &text, int wanted)
-{
+QStringList readSettingsFields(const QString &text, int wanted) {
     QStringList fields;
     const qsizetype n = text.size();
     qsizetype i = 0;
@@ -56,15 +53,13 @@ QStringList readSettingsFields(const QString &text, int wanted)
 }
 
 QString formatSettingsLine(const QString &mainFolder, const QString &destFolder,
-                           const QString &prefix, const QString &number)
-{
+                           const QString &prefix, const QString &number) {
     const QChar q = QLatin1Char('"');
-    return q + mainFolder + q + QLatin1Char(',') + q + destFolder + q + QLatin1Char(',') + q
-           + prefix + q + QLatin1Char(',') + q + number + q + QStringLiteral("\r\n");
+    return q + mainFolder + q + QLatin1Char(',') + q + destFolder + q + QLatin1Char(',') + q +
+           prefix + q + QLatin1Char(',') + q + number + q + QStringLiteral("\r\n");
 }
 
-int readSettings(QStringList *fields, int wanted)
-{
+int readSettings(QStringList *fields, int wanted) {
     fields->clear();
     QString text;
     if (const int err = readDataFile(settingsFilePath(), &text))
@@ -73,8 +68,7 @@ int readSettings(QStringList *fields, int wanted)
     return fields->size() < wanted ? GeneralFailure : Ok;
 }
 
-int readSettingsFolders()
-{
+int readSettingsFolders() {
     QStringList fields;
     const int err = readSettings(&fields, 2);
     if (fields.size() > 0)
@@ -85,8 +79,7 @@ int readSettingsFolders()
 }
 
 int f_save(const QString &mainFolder, const QString &destFolder, const QString &prefix,
-           const QString &number)
-{
+           const QString &number) {
     return writeDataFile(settingsFilePath(),
                          formatSettingsLine(mainFolder, destFolder, prefix, number));
 }

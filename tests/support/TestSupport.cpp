@@ -8,8 +8,7 @@
 namespace pomiv::test {
 
 MsgAnswer ScriptedMessageBoxes::show(QWidget *, const QString &text, MsgButtons buttons,
-                                     MsgIcon icon)
-{
+                                     MsgIcon icon) {
     shown.append({text, buttons, icon});
     if (buttons == MsgButtons::Ok)
         return MsgAnswer::Ok;
@@ -20,28 +19,24 @@ MsgAnswer ScriptedMessageBoxes::show(QWidget *, const QString &text, MsgButtons 
     return answer;
 }
 
-MessageRecorder::MessageRecorder()
-{
+MessageRecorder::MessageRecorder() {
     auto boxes = std::make_unique<ScriptedMessageBoxes>();
     m_boxes = boxes.get();
     MessageBoxes::setInstance(std::move(boxes));
 }
 
-MessageRecorder::~MessageRecorder()
-{
+MessageRecorder::~MessageRecorder() {
     MessageBoxes::setInstance(nullptr);
 }
 
-QStringList MessageRecorder::texts() const
-{
+QStringList MessageRecorder::texts() const {
     QStringList texts;
     for (const ShownMessage &m : m_boxes->shown)
         texts.append(m.text);
     return texts;
 }
 
-VolumesOverride::VolumesOverride(const QStringList &roots)
-{
+VolumesOverride::VolumesOverride(const QStringList &roots) {
     auto volumes = std::make_unique<FakeVolumes>();
     volumes->m_roots = roots;
     if (!volumes->m_roots.contains(QStringLiteral("/")))
@@ -50,29 +45,25 @@ VolumesOverride::VolumesOverride(const QStringList &roots)
     Volumes::setInstance(std::move(volumes));
 }
 
-VolumesOverride::~VolumesOverride()
-{
+VolumesOverride::~VolumesOverride() {
     Volumes::setInstance(nullptr);
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
+void writeFile(const QString &path, const QByteArray &bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         QFAIL(qPrintable(QStringLiteral("cannot write ") + path));
 }
 
-QByteArray readFile(const QString &path)
-{
+QByteArray readFile(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
     return file.readAll();
 }
 
-QStringList filesIn(const QString &folder)
-{
+QStringList filesIn(const QString &folder) {
     QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     return names;
 }

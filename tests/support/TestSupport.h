@@ -24,8 +24,7 @@ struct ShownMessage {
 // the answers queued by the test (Yes when none is queued for a Yes/No box).
 class ScriptedMessageBoxes : public MessageBoxes {
 public:
-    MsgAnswer show(QWidget *parent, const QString &text, MsgButtons buttons,
-                   MsgIcon icon) override;
+    MsgAnswer show(QWidget *parent, const QString &text, MsgButtons buttons, MsgIcon icon) override;
 
     QList<ShownMessage> shown;
     std::deque<MsgAnswer> answers;

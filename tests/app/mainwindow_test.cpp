@@ -1,0 +1,344 @@
+// The main window: start-up with and without settings, the folder browser,
+// the filter, the folder options and the view button.
+
+#include "app/pmvmin.h"
+#include "platform/DriveList.h"
+#include "platform/Errors.h"
+#include "platform/FileList.h"
+#include "platform/FolderList.h"
+#include "platform/Paths.h"
+#include "settings/SettingsFile.h"
+#include "settings/Shared.h"
+#include "tests/support/TestSupport.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace pomiv;
+using namespace pomiv::test;
+
+static QString jp(const char *s) {
+    return QString::fromUtf8(s);
+}
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_tmp;
+    QString m_prog, m_driveA, m_driveB, m_driveC, m_start, m_main, m_dest;
+    std::unique_ptr<VolumesOverride> m_volumes;
+
+    QString at(const QString &rel) const { return m_tmp.path() + "/" + rel; }
+
+    void writeSettings(const QString &main, const QString &dest, const QString &prefix = "A",
+                       const QString &number = "5") {
+        AppDir = m_prog + "/";
+        QCOMPARE(f_save(main, dest, prefix, number), int(Ok));
+    }
+
+    // Builds the main window and runs its start-up; null when it ended.
+    std::unique_ptr<pmvmin> start() {
+        AppDir.clear();
+        MainFolder.clear();
+        DestFolder.clear();
+        ViewIndex = 7;
+        auto w = std::make_unique<pmvmin>();
+        if (!w->Form_Load())
+            return nullptr;
+        w->show();
+        return w;
+    }
+
+private slots:
+    void initTestCase() {
+        m_prog = at("prog");
+        m_driveA = at("driveA");
+        m_driveB = at("driveB");
+        m_driveC = at("driveC");
+        m_start = m_driveA + "/start";
+        m_main = m_driveA + "/main";
+        m_dest = m_driveB + "/dest";
+        for (const QString &d : {m_prog, m_driveC})
+            QDir().mkpath(d);
+        for (const char *name : {"s1.jpg", "s2.JPG", "s.gif"})
+            writeFile(m_start + "/" + name, "x");
+        writeFile(m_start + "/sub/inner.jpg", "x");
+        for (const char *name : {"m1.jpg", "m2.jpg", "m3.jpg"})
+            writeFile(m_main + "/" + name, "x");
+        writeFile(m_dest + "/d.bmp", "x");
+        writeFile(m_driveB + "/root.jpg", "x");
+        m_volumes = std::make_unique<VolumesOverride>(QStringList{m_driveA, m_driveB, m_driveC});
+        Volumes::setStartupFolder(m_start);
+        setProgramDirForTests(m_prog);
+    }
+
+    void init() {
+        QFile::remove(m_prog + "/pmvf2.ini");
+        (*m_volumes)->notReady.clear();
+    }
+
+    void firstRunWithoutSettings() {
+        MessageRecorder boxes;
+        auto w = start();
+        QVERIFY(w);
+        QCOMPARE(AppDir, m_prog + "/");
+        QCOMPARE(w->fr[0]->text(), m_start);
+        QCOMPARE(w->fr[1]->text(), m_start);
+        QCOMPARE(MainFolder, m_start);
+        QCOMPARE(DestFolder, m_start);
+        QCOMPARE(w->tx[0]->text(), m_start);
+        QCOMPARE(w->tx[1]->text(), QString());
+        QCOMPARE(w->tx[2]->text(), QString());
+        QCOMPARE(w->d3->names(), (QStringList{"s1.jpg", "s2.JPG"}));
+        QCOMPARE(w->d1->drive(), m_driveA);
+        QVERIFY(w->OKB->isEnabled());
+        QCOMPARE(w->s->value(), 0);
+        QVERIFY(boxes.shown().isEmpty());
+        QVERIFY(!QFile::exists(m_prog + "/pmvf2.ini"));
+
+        QCOMPARE(w->sr->currentText(), QString("*.jpg"));
+        QCOMPARE(w->sr->currentIndex(), -1);
+        QStringList items;
+        for (int i = 0; i < w->sr->count(); ++i)
+            items << w->sr->itemText(i);
+        QCOMPARE(items, (QStringList{"*.jpg", "*.bmp", "*.dib", "*.gif", "*.wmf", "*.emf", "*.ico",
+                                     "*.cur", "*.*"}));
+        QCOMPARE(w->op2[2]->text(), jp("現在のフォルダ"));
+        QVERIFY(w->op2[2]->isChecked());
+        QVERIFY(w->op1[0]->isChecked());
+        QCOMPARE(ViewIndex, 0);
+    }
+
+    void startsOnTheMainFolder() {
+        writeSettings(m_main, m_dest, jp("ポミ"), "12");
+        MessageRecorder boxes;
+        auto w = start();
+        QVERIFY(w);
+        QCOMPARE(MainFolder, m_main);
+        QCOMPARE(DestFolder, m_dest);
+        QCOMPARE(w->fr[1]->text(), m_main);
+        QCOMPARE(w->fr[0]->text(), m_dest);
+        QCOMPARE(w->tx[1]->text(), jp("ポミ"));
+        QCOMPARE(w->tx[2]->text(), QString("12"));
+        QCOMPARE(w->d2->path(), m_main);
+        QCOMPARE(w->tx[0]->text(), m_main);
+        QCOMPARE(w->d3->count(), 3);
+        QVERIFY(boxes.shown().isEmpty());
+        w->grab().save(qEnvironmentVariable("POMIV_BUILD_DIR", ".") + "/mainwindow.png");
+    }
+
+    void shortSettingsFileKeepsWhatWasRead() {
+        AppDir = m_prog + "/";
+        writeFile(m_prog + "/pmvf2.ini", ("\"" + m_main + "\"\r\n").toUtf8());
+        auto w = start();
+        QVERIFY(w);
+        QCOMPARE(MainFolder, m_main);
+        QCOMPARE(DestFolder, m_start);
+        QCOMPARE(w->fr[0]->text(), m_start);
+        QCOMPARE(w->tx[1]->text(), QString());
+    }
+
+    void deletedMainFolder() {
+        writeSettings(at("driveA/deleted"), m_dest);
+        MessageRecorder boxes;
+        auto w = start();
+        QVERIFY(w);
+        QVERIFY(boxes.shown().isEmpty());
+        QCOMPARE(w->d2->path(), m_start);
+        QCOMPARE(w->d3->path(), m_start);
+        QCOMPARE(w->fr[1]->text(), at("driveA/deleted"));
+        QCOMPARE(w->sr->currentText(), QString("*.jpg"));
+        QCOMPARE(w->sr->count(), 9);
+    }
+
+    void mainFolderDriveNotReady_data() {
+        QTest::addColumn<bool>("goOn");
+        QTest::newRow("yes") << true;
+        QTest::newRow("no") << false;
+    }
+
+    void mainFolderDriveNotReady() {
+        QFETCH(bool, goOn);
+        const QString main = m_driveC + "/pics";
+        writeSettings(main, m_dest);
+        (*m_volumes)->notReady.insert(m_driveC);
+        MessageRecorder boxes;
+        boxes->answers.push_back(goOn ? MsgAnswer::Yes : MsgAnswer::No);
+        auto w = start();
+        QCOMPARE(boxes.shown().size(), 1);
+        const ShownMessage &m = boxes.shown().first();
+        QCOMPARE(m.text, main + " " + errorText(DeviceUnavailable) + jp("続行しますか？"));
+        QCOMPARE(m.buttons, MsgButtons::YesNo);
+        QCOMPARE(m.icon, MsgIcon::None);
+        QCOMPARE(bool(w), goOn);
+        if (goOn) {
+            QCOMPARE(w->d2->path(), m_start);
+            QCOMPARE(w->d1->drive(), m_driveA);
+            QCOMPARE(w->fr[1]->text(), main);
+            QCOMPARE(w->sr->count(), 9);
+        }
+    }
+
+    void folderOptions() {
+        writeSettings(m_main, m_dest);
+        MessageRecorder boxes;
+        auto w = start();
+        QVERIFY(w);
+        QCOMPARE(w->d2->setPath(m_start + "/sub"), int(Ok));
+        QCOMPARE(w->tx[0]->text(), m_start + "/sub"); // a plain folder change adds nothing
+
+        // "元のフォルダ" with nothing remembered changes nothing.
+        w->op2[2]->click();
+        QCOMPARE(w->d2->path(), m_start + "/sub");
+        QCOMPARE(w->tx[0]->text(), m_start + "/sub");
+
+        w->op2[0]->click();
+        QCOMPARE(w->OrigFolder, m_start + "/sub");
+        QCOMPARE(w->d2->path(), m_main);
+        QCOMPARE(w->d3->path(), m_main);
+        QCOMPARE(w->tx[0]->text(), m_main + "/");
+        QCOMPARE(w->op2[2]->text(), jp("元のフォルダ"));
+
+        // Another drive: the drive list follows.
+        w->op2[1]->click();
+        QCOMPARE(w->OrigFolder, m_start + "/sub");
+        QCOMPARE(w->d1->drive(), m_driveB);
+        QCOMPARE(w->d2->path(), m_dest);
+        QCOMPARE(w->d3->names(), QStringList{});
+        QCOMPARE(w->tx[0]->text(), m_dest + "/");
+        QVERIFY(!w->OKB->isEnabled());
+
+        w->op2[2]->click();
+        QCOMPARE(w->d1->drive(), m_driveA);
+        QCOMPARE(w->d2->path(), m_start + "/sub");
+        QCOMPARE(w->d3->names(), QStringList{"inner.jpg"});
+        QCOMPARE(w->tx[0]->text(), m_start + "/sub/");
+        QCOMPARE(w->op2[2]->text(), jp("現在のフォルダ"));
+        QVERIFY(w->OrigFolder.isEmpty());
+        QVERIFY(w->OKB->isEnabled());
+        QVERIFY(boxes.shown().isEmpty());
+    }
+
+    void folderOptionAtADriveRoot() {
+        writeSettings(m_main, m_driveB);
+        auto w = start();
+        QVERIFY(w);
+        w->op2[1]->click();
+        QCOMPARE(w->d2->path(), m_driveB);
+        QCOMPARE(w->tx[0]->text(), m_driveB + "/");
+        QCOMPARE(w->d3->names(), QStringList{"root.jpg"});
+    }
+
+    void folderOptionThatCannotBeShown_data() {
+        QTest::addColumn<QString>("dest");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("deleted") << at("driveB/gone") << QStringList{};
+        QTest::newRow("drive not ready")
+            << at("driveC/x") << QStringList{jp("ドライブの準備ができていません")};
+    }
+
+    void folderOptionThatCannotBeShown() {
+        QFETCH(QString, dest);
+        QFETCH(QStringList, messages);
+        QDir().mkpath(m_driveC + "/x");
+        writeSettings(m_main, dest);
+        auto w = start();
+        QVERIFY(w);
+        (*m_volumes)->notReady.insert(m_driveC);
+        MessageRecorder boxes;
+        w->op2[0]->click(); // remembers the start folder
+        w->op2[1]->click();
+        QCOMPARE(boxes.texts(), messages);
+        QCOMPARE(w->d1->drive(), m_driveA);
+        QCOMPARE(w->d2->path(), m_main);
+        QCOMPARE(w->d3->path(), m_main);
+        QCOMPARE(w->OrigFolder, m_main);
+        QCOMPARE(w->op2[2]->text(), jp("元のフォルダ"));
+        QVERIFY(w->op2[0]->isChecked());
+    }
+
+    void driveChanges() {
+        auto w = start();
+        QVERIFY(w);
+        MessageRecorder boxes;
+        ViewIndex = 3;
+        // Another drive opens on its root; the separator is added once.
+        emit w->d1->activated(w->d1->findText(m_driveB));
+        QCOMPARE(w->d2->path(), m_driveB);
+        QCOMPARE(w->tx[0]->text(), m_driveB + "/");
+        QCOMPARE(w->d3->names(), QStringList{"root.jpg"});
+        QCOMPARE(ViewIndex, 0);
+        // Back to the start-up drive: its current folder is the start-up folder.
+        emit w->d1->activated(w->d1->findText(m_driveA));
+        QCOMPARE(w->d2->path(), m_start);
+        QCOMPARE(w->tx[0]->text(), m_start + "/");
+
+        (*m_volumes)->notReady.insert(m_driveC);
+        emit w->d1->activated(w->d1->findText(m_driveC));
+        QCOMPARE(boxes.texts(), QStringList{jp("ドライブの準備ができていません")});
+        QCOMPARE(boxes.shown().first().icon, MsgIcon::None);
+        QCOMPARE(w->d1->drive(), m_driveC);
+        QCOMPARE(w->d2->path(), m_start);
+        QCOMPARE(w->d3->path(), m_start);
+        QCOMPARE(w->tx[0]->text(), m_start + "/");
+    }
+
+    void typedVersusPickedFilter() {
+        auto w = start();
+        QVERIFY(w);
+        QVERIFY(w->OKB->isEnabled());
+        ViewIndex = 4;
+        w->sr->lineEdit()->selectAll();
+        QTest::keyClicks(w->sr->lineEdit(), "*.bmp");
+        QCOMPARE(w->d3->names(), QStringList{});
+        QVERIFY(w->OKB->isEnabled()); // typing alone leaves the button
+        QCOMPARE(ViewIndex, 0);
+
+        w->sr->setCurrentIndex(1);
+        emit w->sr->activated(1); // the user picks "*.bmp"
+        QCOMPARE(w->d3->pattern(), QString("*.bmp"));
+        QVERIFY(!w->OKB->isEnabled());
+
+        w->sr->setCurrentIndex(3);
+        emit w->sr->activated(3); // "*.gif"
+        QCOMPARE(w->d3->names(), QStringList{"s.gif"});
+        QVERIFY(w->OKB->isEnabled());
+    }
+
+    void activationReevaluatesTheViewButton() {
+        auto w = start();
+        QVERIFY(w);
+        w->sr->setEditText("*.none");
+        QVERIFY(w->OKB->isEnabled());
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QVERIFY(!w->OKB->isEnabled());
+    }
+
+    void quitEndsTheProgram() {
+        auto w = start();
+        QVERIFY(w);
+        QTimer::singleShot(0, w.get(), [&] { w->m1_2->trigger(); });
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "mainwindow_test.moc"

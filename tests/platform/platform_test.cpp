@@ -1,0 +1,231 @@
+// Platform services: paths, data-file encodings, the file service, file-name
+// patterns and the file listing both file lists share.
+
+#include "platform/DataFile.h"
+#include "platform/Errors.h"
+#include "platform/FileList.h"
+#include "platform/FileService.h"
+#include "platform/Paths.h"
+#include "platform/Volumes.h"
+#include "platform/Wildcard.h"
+#include "tests/support/TestSupport.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace pomiv;
+using namespace pomiv::test;
+
+class PlatformTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void joinPath_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("joined");
+        QTest::newRow("folder") << "/a/b"
+                                << "/a/b/x.jpg";
+        QTest::newRow("root") << "/"
+                              << "/x.jpg";
+        QTest::newRow("already ends") << "/a/"
+                                      << "/a/x.jpg";
+    }
+
+    void joinPath() {
+        QFETCH(QString, folder);
+        QFETCH(QString, joined);
+        QCOMPARE(pomiv::joinPath(folder, "x.jpg"), joined);
+    }
+
+    void appDir() {
+        QTemporaryDir dir;
+        QCOMPARE(appDirFor(dir.path()), dir.path() + "/");
+        // The separator is appended even to the root.
+        QCOMPARE(appDirFor("/"), QString("//"));
+        // A folder that cannot take files: the per-user configuration folder.
+        QStandardPaths::setTestModeEnabled(true);
+        const QString fallback = appDirFor(dir.path() + "/no/such/folder");
+        QCOMPARE(fallback,
+                 QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/");
+        QVERIFY(QFileInfo(fallback).isDir());
+        QStandardPaths::setTestModeEnabled(false);
+    }
+
+    void dataTextEncoding_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("ascii") << "\"/a\"\r\n" << QByteArray("\"/a\"\r\n");
+        QTest::newRow("japanese in Shift_JIS")
+            << QString::fromUtf8("写真") << QByteArray("\x8e\xca\x90\x5e");
+        QTest::newRow("wave dash as CP932") << QString::fromUtf8("～") << QByteArray("\x81\x60");
+        QTest::newRow("accent needs UTF-8")
+            << QString::fromUtf8("写真é") << QString::fromUtf8("写真é").toUtf8();
+        QTest::newRow("emoji needs UTF-8")
+            << QString::fromUtf8("😀") << QByteArray("\xf0\x9f\x98\x80");
+    }
+
+    void dataTextEncoding() {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(encodeDataText(text), bytes);
+        QCOMPARE(decodeDataText(bytes), text);
+    }
+
+    void dataTextDecodingRule() {
+        // Valid UTF-8 with non-ASCII is UTF-8; Shift_JIS bytes are not valid UTF-8.
+        QCOMPARE(decodeDataText(QByteArray("\x83\x7c\x83\x7e\x83\x75")),
+                 QString::fromUtf8("ポミブ"));
+        QCOMPARE(decodeDataText(QString::fromUtf8("ポミブ").toUtf8()), QString::fromUtf8("ポミブ"));
+    }
+
+    void dataLines() {
+        QCOMPARE(splitDataLines("a\r\nb\nc\rd"), (QStringList{"a", "b", "c", "d"}));
+        QCOMPARE(splitDataLines("a\r\n\r\n"), (QStringList{"a", ""}));
+        QCOMPARE(splitDataLines(""), QStringList{});
+    }
+
+    void copyNeverReplaces() {
+        QTemporaryDir dir;
+        const QString src = dir.filePath("src/a.jpg");
+        const QString dst = dir.filePath("dst/a.jpg");
+        writeFile(src, "new");
+        writeFile(dst, "old");
+        const FileService fs;
+        QCOMPARE(fs.copyFile(src, dst), int(FileAlreadyExists));
+        QCOMPARE(readFile(dst), QByteArray("old"));
+
+        QCOMPARE(fs.copyFile(src, dir.filePath("dst/b.jpg")), int(Ok));
+        QCOMPARE(readFile(dir.filePath("dst/b.jpg")), QByteArray("new"));
+
+        QCOMPARE(fs.copyFile(src, dir.filePath("nowhere/b.jpg")), int(PathNotFound));
+        QCOMPARE(fs.copyFile(dir.filePath("nowhere/a.jpg"), dir.filePath("dst/c.jpg")),
+                 int(PathNotFound));
+        QCOMPARE(fs.copyFile(dir.filePath("src/missing.jpg"), dir.filePath("dst/c.jpg")),
+                 int(GeneralFailure));
+        QVERIFY(!QFile::exists(dir.filePath("dst/c.jpg")));
+    }
+
+    void copyFailureInjected() {
+        QTemporaryDir dir;
+        writeFile(dir.filePath("a"), "x");
+        FileService::setCopyFaultForTests([](const QString &, const QString &) { return 70; });
+        const int err = FileService().copyFile(dir.filePath("a"), dir.filePath("b"));
+        FileService::setCopyFaultForTests(nullptr);
+        QCOMPARE(err, 70);
+        QVERIFY(!QFile::exists(dir.filePath("b")));
+    }
+
+    void forcedDelete() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("ro.jpg");
+        writeFile(path, "x");
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadUser);
+        const FileService fs;
+        QCOMPARE(fs.deleteFile(path), int(Ok));
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(fs.deleteFile(path), int(FileNotFound));
+        QCOMPARE(fs.getFile(path), int(FileNotFound));
+        QCOMPARE(fs.getFile(dir.path()), int(FileNotFound));
+    }
+
+    void renameNeverReplaces() {
+        QTemporaryDir dir;
+        writeFile(dir.filePath("b.jpg"), "1");
+        writeFile(dir.filePath("b.jp_"), "2");
+        const FileService fs;
+        QCOMPARE(fs.renameFile(dir.filePath("b.jpg"), dir.filePath("b.jp_")),
+                 int(FileAlreadyExists));
+        QCOMPARE(readFile(dir.filePath("b.jp_")), QByteArray("2"));
+        QCOMPARE(fs.renameFile(dir.filePath("b.jpg"), dir.filePath("c.jp_")), int(Ok));
+        QCOMPARE(readFile(dir.filePath("c.jp_")), QByteArray("1"));
+    }
+
+    void wildcard_data() {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("ext") << "*.jpg"
+                             << "a.jpg" << true;
+        QTest::newRow("ext case") << "*.jpg"
+                                  << "A.JPG" << true;
+        QTest::newRow("ext other") << "*.jpg"
+                                   << "a.jpeg" << false;
+        QTest::newRow("star dot star, no dot") << "*.*"
+                                               << "README" << true;
+        QTest::newRow("name dot star, no dot") << "read*.*"
+                                               << "README" << true;
+        QTest::newRow("name dot star, other") << "x.*"
+                                              << "README" << false;
+        QTest::newRow("question") << "a?.gif"
+                                  << "ab.gif" << true;
+        QTest::newRow("question needs one") << "a?.gif"
+                                            << "a.gif" << false;
+        QTest::newRow("two patterns") << "*.bmp;*.gif"
+                                      << "x.GIF" << true;
+        QTest::newRow("two patterns, blanks") << "*.bmp ; *.gif"
+                                              << "x.gif" << true;
+        QTest::newRow("brackets literal") << "[a].jpg"
+                                          << "[a].jpg" << true;
+        QTest::newRow("brackets not a set") << "[a].jpg"
+                                            << "a.jpg" << false;
+        QTest::newRow("several stars") << "*a*b*"
+                                       << "xaybz" << true;
+        QTest::newRow("japanese") << QString::fromUtf8("写*") << QString::fromUtf8("写真.jpg")
+                                  << true;
+        QTest::newRow("empty pattern") << ""
+                                       << "a.jpg" << false;
+    }
+
+    void wildcard() {
+        QFETCH(QString, pattern);
+        QFETCH(QString, name);
+        QFETCH(bool, matches);
+        QCOMPARE(Wildcard(pattern).matches(name), matches);
+    }
+
+    void listing() {
+        QTemporaryDir dir;
+        for (const char *name : {"b.jpg", "A.jpg", "a.JPG", "c.gif", ".hidden.jpg", "Z.jpg"})
+            writeFile(dir.filePath(name), "x");
+        QDir(dir.path()).mkdir("folder.jpg");
+        int err = -1;
+        QCOMPARE(listFiles(dir.path(), "*.jpg", &err),
+                 (QStringList{"A.jpg", "a.JPG", "b.jpg", "Z.jpg"}));
+        QCOMPARE(err, int(Ok));
+        QCOMPARE(listFiles(dir.path(), "*.gif;*.JPG").size(), 5);
+        QCOMPARE(listFiles(dir.path(), "*.png"), QStringList{});
+        listFiles(dir.filePath("gone"), "*.*", &err);
+        QCOMPARE(err, int(PathNotFound));
+    }
+
+    void fileListControl() {
+        QTemporaryDir dir;
+        writeFile(dir.filePath("one/a.jpg"), "x");
+        writeFile(dir.filePath("one/b.gif"), "x");
+        QDir(dir.path()).mkdir("two");
+        FileList list;
+        QSignalSpy paths(&list, &FileList::pathChanged);
+        QSignalSpy patterns(&list, &FileList::patternChanged);
+        QCOMPARE(list.setPath(dir.filePath("one")), int(Ok));
+        QCOMPARE(list.count(), 2);
+        QCOMPARE(list.setPath(dir.filePath("one")), int(Ok)); // same folder: no change
+        QCOMPARE(paths.count(), 1);
+        list.setPattern("*.gif");
+        QCOMPARE(list.names(), QStringList{"b.gif"});
+        QCOMPARE(patterns.count(), 1);
+        QCOMPARE(list.setPath(dir.filePath("missing")), int(PathNotFound));
+        QCOMPARE(list.path(), dir.filePath("one"));
+        writeFile(dir.filePath("one/c.gif"), "x");
+        list.refresh();
+        QCOMPARE(list.count(), 2);
+        list.setSelected(1, true);
+        QVERIFY(list.isSelected(1));
+        QVERIFY(!list.isSelected(0));
+    }
+};
+
+QTEST_MAIN(PlatformTest)
+#include "platform_test.moc"
