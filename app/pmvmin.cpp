@@ -251,7 +251,7 @@ void pmvmin::f_open() {
 }
 
 void pmvmin::updateViewButton() {
-    OKB->setEnabled(d3->count() > 0);
+    OKB->setEnabled(d3->hasEntries());
 }
 
 void pmvmin::changeEvent(QEvent *event) {

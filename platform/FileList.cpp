@@ -1,11 +1,11 @@
 #include "platform/FileList.h"
 
+#include "platform/DirScan.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "platform/Wildcard.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QStringListModel>
@@ -24,15 +24,11 @@ QStringList listFiles(const QString &folder, const QString &pattern, int *err) {
         QString name;
     };
     std::vector<Entry> entries;
-    // Without QDir::Hidden, names starting with a dot (and hidden files on
-    // Windows) are left out.
-    QDirIterator it(folder, QDir::Files | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
-        if (filter.matches(name))
+    scanFolder(folder, [&](const QString &name, EntryKind kind) {
+        if (kind == EntryKind::File && filter.matches(name))
             entries.push_back({name.toCaseFolded(), name});
-    }
+        return true;
+    });
     std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
         const int c = a.key.compare(b.key);
         return c != 0 ? c < 0 : a.name < b.name;
@@ -49,7 +45,12 @@ FileList::FileList(QWidget *parent) : QListView(parent), m_model(new QStringList
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
+    // Large folders are laid out a batch at a time, so the window answers at
+    // once.
+    setLayoutMode(QListView::Batched);
+    setBatchSize(2000);
     m_path = cleanFolderPath(QDir::currentPath());
+    refresh();
 }
 
 int FileList::setPath(const QString &path) {
@@ -73,24 +74,75 @@ void FileList::setPattern(const QString &pattern) {
 }
 
 void FileList::refresh() {
+    m_stale = true;
+    // The folder is read when something asks for the entries, or before the
+    // list is next painted, whichever comes first: a path and a pattern set
+    // one after the other cost one reading.
+    if (!m_readQueued) {
+        m_readQueued = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_readQueued = false;
+                ensureRead();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void FileList::ensureRead() const {
+    if (!m_stale)
+        return;
+    m_stale = false;
     m_names = listFiles(m_path, m_pattern);
     m_model->setStringList(m_names);
 }
 
+bool FileList::hasEntries() const {
+    if (!m_stale)
+        return !m_names.isEmpty();
+    const Wildcard filter(m_pattern);
+    bool found = false;
+    scanFolder(m_path, [&](const QString &name, EntryKind kind) {
+        found = kind == EntryKind::File && filter.matches(name);
+        return !found;
+    });
+    return found;
+}
+
+int FileList::count() const {
+    ensureRead();
+    return static_cast<int>(m_names.size());
+}
+
+QString FileList::name(int index) const {
+    ensureRead();
+    return m_names.value(index);
+}
+
+const QStringList &FileList::names() const {
+    ensureRead();
+    return m_names;
+}
+
 bool FileList::isSelected(int index) const {
+    ensureRead();
     return selectionModel()->isRowSelected(index, QModelIndex());
 }
 
 void FileList::setSelected(int index, bool selected) {
+    ensureRead();
     selectionModel()->select(m_model->index(index), selected ? QItemSelectionModel::Select
                                                              : QItemSelectionModel::Deselect);
 }
 
 int FileList::currentIndex() const {
+    ensureRead();
     return QListView::currentIndex().row();
 }
 
 void FileList::setCurrentIndex(int index) {
+    ensureRead();
     QListView::setCurrentIndex(m_model->index(index));
 }
 

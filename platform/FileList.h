@@ -31,9 +31,11 @@ public:
     // Reads the folder again.
     void refresh();
 
-    int count() const { return static_cast<int>(m_names.size()); }
-    QString name(int index) const { return m_names.value(index); }
-    const QStringList &names() const { return m_names; }
+    int count() const;
+    QString name(int index) const;
+    const QStringList &names() const;
+    // Whether the list has an entry; cheap even before a large folder is read.
+    bool hasEntries() const;
     bool isSelected(int index) const;
     void setSelected(int index, bool selected);
     int currentIndex() const;
@@ -44,9 +46,13 @@ signals:
     void patternChanged();
 
 private:
+    void ensureRead() const;
+
     QString m_path;
     QString m_pattern = QStringLiteral("*.*");
-    QStringList m_names;
+    mutable QStringList m_names;
+    mutable bool m_stale = true;
+    bool m_readQueued = false;
     QStringListModel *m_model;
 };
 

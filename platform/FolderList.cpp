@@ -1,5 +1,6 @@
 #include "platform/FolderList.h"
 
+#include "platform/DirScan.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "platform/Volumes.h"
@@ -7,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStyle>
+
+#include <algorithm>
 
 namespace pomiv {
 

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds and runs every benchmark; figures go to standard output.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/tools/build.sh" >/dev/null
+export QT_QPA_PLATFORM=offscreen
+for b in "$top"/build/bench/*_bench; do
+  echo "== $(basename "$b")"
+  "$b"
+done
