@@ -10,6 +10,7 @@
 #include "platform/Volumes.h"
 #include "settings/SettingsFile.h"
 #include "settings/Shared.h"
+#include "web/INTE.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -369,7 +370,14 @@ void pmvmin::op2_Click(int index)
 
 void pmvmin::OKB_Click() {}
 
-void pmvmin::INTB_Click() {}
+void pmvmin::INTB_Click()
+{
+    openOnce(m_inte, [this] {
+        auto *window = new INTE(this);
+        window->Form_Load();
+        return window;
+    });
+}
 
 void pmvmin::m1_1_Click() {}
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <array>
@@ -22,6 +23,7 @@ namespace pomiv {
 class DriveList;
 class FileList;
 class FolderList;
+class INTE;
 
 // The main window, hub of the program: the folder browser, the transfer and
 // content-check controls, and the commands that open the other windows. The
@@ -109,6 +111,7 @@ private:
     bool showFolder(const QString &folder);
 
     int m_checkedOption = 2; // the folder option chosen last
+    QPointer<INTE> m_inte;   // the download window while it is open
 };
 
 } // namespace pomiv
