@@ -48,40 +48,50 @@ static bool isRedirectStatus(int status) {
 
 NetRequest::NetRequest(QNetworkAccessManager *manager, const QUrl &url, qint64 maxBytes,
                        QObject *parent)
-    : QObject(parent), m_current(url), m_maxBytes(maxBytes) {
+    : QObject(parent), m_manager(manager), m_current(url), m_maxBytes(maxBytes) {
     if (!isFetchableAddress(url)) {
         m_finished = true;
         m_error = NetNotHttp;
         return;
     }
     const TransferLimits &limits = TransferLimits::current();
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
-    request.setMaximumRedirectsAllowed(limits.redirects);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         QNetworkRequest::AlwaysNetwork);
-    m_reply = manager->get(request);
-    connect(m_reply, &QNetworkReply::readyRead, this, &NetRequest::onReadyRead);
-    connect(m_reply, &QNetworkReply::metaDataChanged, this, &NetRequest::onMetaData);
-    connect(m_reply, &QNetworkReply::finished, this, &NetRequest::onFinished);
-    connect(m_reply, &QNetworkReply::redirected, this, &NetRequest::onRedirected);
-    connect(m_reply, &QNetworkReply::downloadProgress, this, &NetRequest::touch);
-
     m_stall.setSingleShot(true);
     m_total.setSingleShot(true);
     connect(&m_stall, &QTimer::timeout, this, [this] { abort(NetTimeout); });
     connect(&m_total, &QTimer::timeout, this, [this] { abort(NetTimeout); });
     m_stall.start(limits.stallMs);
     m_total.start(limits.totalMs);
+    send(url);
 }
 
 NetRequest::~NetRequest() {
-    if (m_reply) {
-        m_reply->disconnect(this);
+    dropReply();
+}
+
+void NetRequest::send(const QUrl &url) {
+    // Redirections are followed here, not by the network layer, so that
+    // each target is checked before it is asked for.
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    m_current = url;
+    m_reply = m_manager->get(request);
+    connect(m_reply, &QNetworkReply::readyRead, this, &NetRequest::onReadyRead);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &NetRequest::onMetaData);
+    connect(m_reply, &QNetworkReply::finished, this, &NetRequest::onFinished);
+    connect(m_reply, &QNetworkReply::downloadProgress, this, &NetRequest::touch);
+}
+
+void NetRequest::dropReply() {
+    if (!m_reply)
+        return;
+    m_reply->disconnect(this);
+    if (m_reply->isRunning())
         m_reply->abort();
-        m_reply->deleteLater();
-    }
+    m_reply->deleteLater();
+    m_reply = nullptr;
 }
 
 void NetRequest::touch() {
@@ -89,10 +99,15 @@ void NetRequest::touch() {
         m_stall.start();
 }
 
+bool NetRequest::isRedirect() const {
+    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    return status.isValid() && isRedirectStatus(status.toInt()) &&
+           m_reply->hasRawHeader("Location");
+}
+
 void NetRequest::onMetaData() {
     touch();
-    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid() && isRedirectStatus(status.toInt()) && m_reply->hasRawHeader("Location"))
+    if (isRedirect())
         return;
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
     if (length.isValid() && length.toLongLong() > m_maxBytes) {
@@ -107,6 +122,10 @@ void NetRequest::onMetaData() {
 
 void NetRequest::onReadyRead() {
     touch();
+    if (isRedirect()) {
+        m_reply->readAll();
+        return;
+    }
     if (!m_answered) {
         m_answered = true;
         emit answered();
@@ -122,23 +141,28 @@ void NetRequest::onReadyRead() {
     emit bodyProgress();
 }
 
-void NetRequest::onRedirected(const QUrl &url) {
+void NetRequest::followRedirect() {
+    const QUrl target = m_current.resolved(QUrl(QString::fromUtf8(m_reply->rawHeader("Location"))));
     const QString from = m_current.scheme().toLower();
-    const QString to = url.scheme().toLower();
-    if (!isFetchableAddress(url) ||
+    const QString to = target.scheme().toLower();
+    if (++m_redirects > TransferLimits::current().redirects || !isFetchableAddress(target) ||
         (from == QLatin1String("https") && to == QLatin1String("http"))) {
-        abort(NetRedirect);
+        finish(NetRedirect);
         return;
     }
-    ++m_redirects;
-    m_current = url;
+    dropReply();
+    m_body.clear();
     touch();
-    emit m_reply->redirectAllowed();
+    send(target);
 }
 
 void NetRequest::onFinished() {
     if (m_finished)
         return;
+    if (isRedirect()) {
+        followRedirect();
+        return;
+    }
     const QNetworkReply::NetworkError err = m_reply->error();
     const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     m_status = status.isValid() ? status.toInt() : 0;
@@ -150,19 +174,9 @@ void NetRequest::onFinished() {
         }
         m_body.append(m_reply->readAll());
     }
-    if (err == QNetworkReply::NoError) {
-        finish(Ok);
-        return;
-    }
-    if (err == QNetworkReply::TooManyRedirectsError ||
-        err == QNetworkReply::InsecureRedirectError ||
-        (m_redirects > 0 && err == QNetworkReply::ProtocolUnknownError)) {
-        finish(NetRedirect);
-        return;
-    }
     // An error status is still an answer: its body is kept for the caller.
     const bool contentOrServer = (err >= 201 && err <= 299) || (err >= 401 && err <= 499);
-    if (m_status > 0 && contentOrServer) {
+    if (err == QNetworkReply::NoError || (m_status > 0 && contentOrServer)) {
         m_answered = true;
         finish(Ok);
         return;
@@ -186,13 +200,7 @@ void NetRequest::finish(int err) {
     m_total.stop();
     if (err != Ok)
         m_body.clear();
-    if (m_reply) {
-        m_reply->disconnect(this);
-        if (m_reply->isRunning())
-            m_reply->abort();
-        m_reply->deleteLater();
-        m_reply = nullptr;
-    }
+    dropReply();
     emit finished();
 }
 

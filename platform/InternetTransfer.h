@@ -172,10 +172,14 @@ private:
     void onReadyRead();
     void onMetaData();
     void onFinished();
-    void onRedirected(const QUrl &url);
+    void send(const QUrl &url);
+    void dropReply();
+    bool isRedirect() const;
+    void followRedirect();
     void finish(int err);
     void touch();
 
+    QNetworkAccessManager *m_manager;
     QPointer<QNetworkReply> m_reply;
     QTimer m_stall;
     QTimer m_total;

@@ -70,7 +70,9 @@ static bool isValidUtf8(const QByteArray &bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
     constexpr qsizetype piece = 64 * 1024;
     for (qsizetype at = 0; at < bytes.size(); at += piece) {
-        (void)utf8.decode(QByteArrayView(bytes).sliced(at, qMin(piece, bytes.size() - at)));
+        const QString decoded =
+            utf8.decode(QByteArrayView(bytes).sliced(at, qMin(piece, bytes.size() - at)));
+        Q_UNUSED(decoded);
         if (utf8.hasError())
             return false;
     }

@@ -62,7 +62,8 @@ static bool holdsNonAscii(const QByteArray &bytes) {
 
 static bool isValidUtf8(const QByteArray &bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)utf8.decode(bytes);
+    const QString decoded = utf8.decode(bytes);
+    Q_UNUSED(decoded);
     return !utf8.hasError();
 }
 
