@@ -80,6 +80,13 @@ private:
                 guard->write(answer.body.left(answer.stallAfter));
                 return;
             }
+            if (answer.bodyDelayMs > 0) {
+                QTimer::singleShot(answer.bodyDelayMs, guard, [guard, answer] {
+                    guard->write(answer.body);
+                    guard->disconnectFromHost();
+                });
+                return;
+            }
             guard->write(answer.body);
             guard->disconnectFromHost();
         };
