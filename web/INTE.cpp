@@ -423,6 +423,8 @@ void INTE::readPage() {
         piece = it->GetChunk(1024);
         Text4->setText(analysing + QLatin1Char(' ') + QString::number(piece.size()));
     }
+    if (!self || m_closing)
+        return;
     const LinkScan scan = extractLinks(page, base);
     Text3->setText(scan.baseUrl);
     L1->addItems(scan.links);

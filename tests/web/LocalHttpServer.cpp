@@ -81,7 +81,7 @@ private:
                 return;
             }
             if (answer.bodyDelayMs > 0) {
-                QTimer::singleShot(answer.bodyDelayMs, guard, [guard, answer] {
+                QTimer::singleShot(answer.bodyDelayMs, guard.data(), [guard, answer] {
                     guard->write(answer.body);
                     guard->disconnectFromHost();
                 });

@@ -20,6 +20,7 @@ struct HttpAnswer {
     int delayMs = 0;                              // wait this long before answering
     bool never = false;                           // take the request and never answer
     int stallAfter = -1;                          // send this many body bytes, then nothing more
+    int bodyDelayMs = 0; // send the headers at once and the body this much later
 
     static HttpAnswer page(const QByteArray &body, const QByteArray &contentType = "text/html");
     static HttpAnswer redirect(const QByteArray &location, int status = 302);
