@@ -30,8 +30,12 @@
 
 namespace pomiv {
 
-// Pictures fetched ahead of the one being saved.
-static constexpr int fetchAhead = 8;
+// Pictures fetched ahead of the one being saved, this one included.
+static int fetchAhead = 8;
+
+void INTE::setFetchAhead(int count) {
+    fetchAhead = qMax(1, count);
+}
 
 static QString jp(const char *utf8) {
     return QString::fromUtf8(utf8);

@@ -32,6 +32,7 @@ private slots:
     void controls();
     void startUp_data();
     void startUp();
+    void hugeAndBinaryFile();
     void oneWindow();
     void saveFolderSequence();
     void saveFolderUnavailable();
@@ -138,6 +139,27 @@ void TestINTE::startUp() {
     QCOMPARE(w->ft->text(), folderSet ? fx.startFolder + QLatin1Char('/') : QString());
     QVERIFY(QFileInfo::exists(fx.pomiIni()));
     QCOMPARE(fx.messages.get()->shown().size(), 0);
+}
+
+void TestINTE::hugeAndBinaryFile() {
+    WebFixture fx;
+    QByteArray huge(50 * 1024 * 1024, 'a');
+    huge[0] = '"';
+    huge[huge.size() - 1] = '"';
+    QByteArray junk;
+    for (int i = 1; i < 256; ++i)
+        junk.append(char(i == 10 || i == 13 ? 'x' : i));
+    writeFile(fx.pomiIni(), huge + "\r\n" + junk + "\r\n\"http://h/\"\r\n");
+    INTE *w = fx.open();
+    QVERIFY(w);
+    QCOMPARE(w->l2->count(), 3);
+    QCOMPARE(w->l2->itemText(2), QStringLiteral("http://h/"));
+    // The long entry cannot be taken whole as an address.
+    w->l2->setCurrentIndex(0);
+    w->l2_Click();
+    QCOMPARE(fx.messages.get()->texts(), QStringList{QStringLiteral("指定されたＵＲＬは不正です")});
+    QCOMPARE(w->L1->count(), 0);
+    QVERIFY(!w->it->StillExecuting());
 }
 
 void TestINTE::oneWindow() {
