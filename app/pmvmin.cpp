@@ -11,6 +11,7 @@
 #include "settings/SettingsFile.h"
 #include "settings/Shared.h"
 #include "web/INTE.h"
+#include "web/URLs.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -381,7 +382,14 @@ void pmvmin::INTB_Click()
 
 void pmvmin::m1_1_Click() {}
 
-void pmvmin::m1_3_Click() {}
+void pmvmin::m1_3_Click()
+{
+    openOnce(m_urls, [] {
+        auto *window = new URLs;
+        window->Form_Load();
+        return window;
+    });
+}
 
 void pmvmin::bs_Click() {}
 

@@ -24,6 +24,7 @@ class DriveList;
 class FileList;
 class FolderList;
 class INTE;
+class URLs;
 
 // The main window, hub of the program: the folder browser, the transfer and
 // content-check controls, and the commands that open the other windows. The
@@ -112,6 +113,7 @@ private:
 
     int m_checkedOption = 2; // the folder option chosen last
     QPointer<INTE> m_inte;   // the download window while it is open
+    QPointer<URLs> m_urls;   // the saved-URL organiser while it is open
 };
 
 } // namespace pomiv

@@ -115,7 +115,20 @@ int PomiIni::append(const QString &address) {
     return Ok;
 }
 
+static PomiIni::WriteFault &writeFault() {
+    static PomiIni::WriteFault fault;
+    return fault;
+}
+
+void PomiIni::setWriteFaultForTests(WriteFault fault) {
+    writeFault() = std::move(fault);
+}
+
 int PomiIni::writeAnew(const QStringList &lines) {
+    if (writeFault()) {
+        if (const int err = writeFault()())
+            return err;
+    }
     QString text;
     qsizetype size = 0;
     for (const QString &line : lines)

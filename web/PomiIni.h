@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace pomiv {
 
 // The saved main URLs, pomi.ini beside the program: one address per line
@@ -37,6 +39,11 @@ public:
     // Replaces the file whole with these lines, each ended by CR LF: a new
     // file beside it takes the old one's place.
     static int writeAnew(const QStringList &lines);
+
+    // Lets tests make writing the file anew fail as the system would (a
+    // full disk): the hook's error number, when not 0, is the result.
+    using WriteFault = std::function<int()>;
+    static void setWriteFaultForTests(WriteFault fault);
 
     // One line's text for an address: the address between double quotes.
     static QString quoted(const QString &address);
