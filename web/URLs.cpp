@@ -15,13 +15,11 @@ namespace pomiv {
 // An entry is shown cut to this length; the whole entry is kept and written.
 static constexpr int shownLength = 4096;
 
-static QString jp(const char *utf8)
-{
+static QString jp(const char *utf8) {
     return QString::fromUtf8(utf8);
 }
 
-URLs::URLs(QWidget *parent) : QWidget(parent, Qt::Window)
-{
+URLs::URLs(QWidget *parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("URLs"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(jp("URLの整理"));
@@ -55,8 +53,7 @@ URLs::URLs(QWidget *parent) : QWidget(parent, Qt::Window)
     }
 }
 
-void URLs::Form_Load()
-{
+void URLs::Form_Load() {
     QStringList entries;
     const int err = PomiIni::read(&entries);
     l1->setUpdatesEnabled(false);
@@ -71,8 +68,7 @@ void URLs::Form_Load()
         PomiIni::createEmpty();
 }
 
-void URLs::Command1_Click()
-{
+void URLs::Command1_Click() {
     for (int row = 0; row < l1->count(); ++row) {
         if (l1->item(row)->isSelected()) {
             delete l1->takeItem(row);
@@ -84,8 +80,7 @@ void URLs::Command1_Click()
     l1->setCurrentRow(-1, QItemSelectionModel::Clear);
 }
 
-void URLs::Command2_Click()
-{
+void URLs::Command2_Click() {
     // The lines the start-up did not list (after a short line, or saved by
     // the download window meanwhile) are kept as they stand now.
     QStringList lines;
@@ -104,14 +99,14 @@ void URLs::Command2_Click()
         written.append(PomiIni::quoted(l1->item(row)->data(Qt::UserRole).toString()));
     written.append(lines.mid(m_listedLines));
     if (const int writeErr = PomiIni::writeAnew(written)) {
-        message(this, jp("保存しているURLのファイルを書き込めませんでした。") + errorText(writeErr));
+        message(this,
+                jp("保存しているURLのファイルを書き込めませんでした。") + errorText(writeErr));
         return;
     }
     close();
 }
 
-void URLs::Command3_Click()
-{
+void URLs::Command3_Click() {
     close();
 }
 
