@@ -10,6 +10,8 @@
 #include "platform/Volumes.h"
 #include "settings/SettingsFile.h"
 #include "settings/Shared.h"
+#include "web/INTE.h"
+#include "web/URLs.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -351,11 +353,25 @@ void pmvmin::op2_Click(int index) {
 
 void pmvmin::OKB_Click() {}
 
-void pmvmin::INTB_Click() {}
+void pmvmin::INTB_Click()
+{
+    openOnce(m_inte, [this] {
+        auto *window = new INTE(this);
+        window->Form_Load();
+        return window;
+    });
+}
 
 void pmvmin::m1_1_Click() {}
 
-void pmvmin::m1_3_Click() {}
+void pmvmin::m1_3_Click()
+{
+    openOnce(m_urls, [] {
+        auto *window = new URLs;
+        window->Form_Load();
+        return window;
+    });
+}
 
 void pmvmin::bs_Click() {}
 

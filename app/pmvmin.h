@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <array>
@@ -22,6 +23,8 @@ namespace pomiv {
 class DriveList;
 class FileList;
 class FolderList;
+class INTE;
+class URLs;
 
 // The main window, hub of the program: the folder browser, the transfer and
 // content-check controls, and the commands that open the other windows. The
@@ -109,6 +112,8 @@ private:
     bool showFolder(const QString &folder);
 
     int m_checkedOption = 2; // the folder option chosen last
+    QPointer<INTE> m_inte;   // the download window while it is open
+    QPointer<URLs> m_urls;   // the saved-URL organiser while it is open
 };
 
 } // namespace pomiv

@@ -4,7 +4,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/tools/build.sh" >/dev/null
 export QT_QPA_PLATFORM=offscreen
-for b in "$top"/build/bench/*_bench; do
+for b in "$top"/build/bench/*bench; do
+  [ -f "$b" ] && [ -x "$b" ] || continue
   echo "== $(basename "$b")"
   "$b"
 done

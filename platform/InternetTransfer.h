@@ -1,0 +1,197 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+
+#include <deque>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace pomiv {
+
+// Failures of a fetch, beside the program's general error numbers. Each has
+// a Japanese text of its own (netErrorText).
+enum NetErr : int {
+    NetNotHttp = 35750,       // not an http or https address
+    NetBusy = 35764,          // a page request is still in progress
+    NetConnectFailed = 35754, // no connection, host not found, broken off
+    NetTimeout = 35761,       // no byte for too long, or too long in all
+    NetTooLarge = 35762,      // the body is larger than allowed
+    NetRedirect = 35763,      // too many redirections, or to a refused address
+};
+
+// The Japanese text for a fetch failure, or the general text of any other
+// error number.
+QString netErrorText(int err);
+
+// Whether an address may be fetched at all: http or https with a host.
+bool isFetchableAddress(const QUrl &url);
+
+// Limits every fetch is held to. Tests make them shorter.
+struct TransferLimits {
+    int stallMs = 30 * 1000;      // without a byte, connecting included
+    int totalMs = 10 * 60 * 1000; // the whole request
+    qint64 pageBytes = 20LL * 1024 * 1024;
+    qint64 pictureBytes = 200LL * 1024 * 1024;
+    int redirects = 10;
+
+    static TransferLimits &current();
+};
+
+class NetRequest;
+
+// The internet transfer component of the download window: one page request
+// at a time, reported through StateChanged and read in pieces, and
+// synchronous or parallel fetches of pictures as bytes.
+//
+// Synchronous waits run a local event loop that takes no user input: windows
+// repaint, but no click or key is handled until the wait ends.
+class InternetTransfer : public QObject {
+    Q_OBJECT
+public:
+    enum State {
+        icNone = 0,
+        icResolvingHost = 1,
+        icHostResolved = 2,
+        icConnecting = 3,
+        icConnected = 4,
+        icRequesting = 5,
+        icRequestSent = 6,
+        icReceivingResponse = 7,
+        icResponseReceived = 8,
+        icDisconnecting = 9,
+        icDisconnected = 10,
+        icError = 11,
+        icResponseCompleted = 12,
+    };
+
+    explicit InternetTransfer(QObject *parent = nullptr);
+    ~InternetTransfer() override;
+
+    // Text fetch of a page: starts a GET and waits until its answer begins
+    // (or the fetch fails). Execute with the same address then carries on
+    // with this request instead of fetching the page again. Returns 0 or
+    // the error number; NetBusy while another page request is in progress.
+    int OpenURL(const QString &url);
+
+    // Byte fetch: the whole body of the answer and its HTTP status. An HTTP
+    // error answer is not a failure here; only no answer at all is.
+    int OpenURL(const QString &url, QByteArray *body, int *httpStatus);
+
+    // Carries on with the request begun by OpenURL for this address, or
+    // starts a new one, and returns at once. States follow through
+    // StateChanged: 6 now, 7 when the body starts, 8 when it is complete,
+    // then 12 once; 11 on failure.
+    void Execute(const QString &url, const QString &operation = QStringLiteral("GET"));
+
+    // After state 12: the next piece of the body, at most size bytes; empty
+    // when nothing is left, which also ends the request.
+    QByteArray GetChunk(int size);
+
+    // The whole body of the completed page request (to choose its encoding)
+    // and its Content-Type header.
+    const QByteArray &responseBody() const { return m_body; }
+    QByteArray contentType() const { return m_contentType; }
+
+    // Ends the page request in progress; nothing when none is.
+    void Cancel();
+
+    // Whether a page request is begun, running, or not read to its end.
+    bool StillExecuting() const { return m_pageState != PageIdle; }
+
+    // While held, states are kept back and reported in order on release.
+    void holdStates(bool hold);
+
+    // A byte fetch that runs beside others; the caller waits for each in
+    // turn. Deleted with the transfer object at the latest.
+    NetRequest *startBytes(const QString &url);
+
+    // Waits, taking no user input, until the request has finished.
+    static void waitFor(NetRequest *request);
+
+signals:
+    void StateChanged(int state);
+
+private:
+    enum PageState { PageIdle, PageOpened, PageExecuting, PageComplete };
+
+    void report(int state);
+    void flushStates();
+    void scheduleFlush();
+    void onPageBody();
+    void onPageFinished();
+    void failPage();
+
+    QNetworkAccessManager *m_manager;
+    QPointer<NetRequest> m_page;
+    QString m_pageUrl;
+    PageState m_pageState = PageIdle;
+    bool m_bodyStarted = false;
+    bool m_held = false;
+    bool m_flushScheduled = false;
+    bool m_emitting = false;
+    std::deque<int> m_heldStates;
+    QByteArray m_body;
+    QByteArray m_contentType;
+    qsizetype m_read = 0;
+};
+
+// One GET with the program's limits: only http and https, at most the
+// allowed redirections (never from https to http), time limits and a body
+// limit. Keeps the whole body.
+class NetRequest : public QObject {
+    Q_OBJECT
+public:
+    NetRequest(QNetworkAccessManager *manager, const QUrl &url, qint64 maxBytes,
+               QObject *parent = nullptr);
+    ~NetRequest() override;
+
+    bool isFinished() const { return m_finished; }
+    bool hasAnswer() const { return m_answered; }
+    int error() const { return m_error; }
+    int httpStatus() const { return m_status; }
+    QByteArray contentType() const { return m_contentType; }
+    QByteArray takeBody() { return std::move(m_body); }
+    const QByteArray &body() const { return m_body; }
+
+    // Stops the request; it finishes with the error given.
+    void abort(int err = NetConnectFailed);
+
+signals:
+    void answered();     // the answer's headers have come
+    void bodyProgress(); // some of the body has come
+    void finished();
+
+private:
+    void onReadyRead();
+    void onMetaData();
+    void onFinished();
+    void send(const QUrl &url);
+    void dropReply();
+    bool isRedirect() const;
+    void followRedirect();
+    void finish(int err);
+    void touch();
+
+    QNetworkAccessManager *m_manager;
+    QPointer<QNetworkReply> m_reply;
+    QTimer m_stall;
+    QTimer m_total;
+    QUrl m_current;
+    qint64 m_maxBytes;
+    QByteArray m_body;
+    QByteArray m_contentType;
+    int m_redirects = 0;
+    int m_status = 0;
+    int m_error = 0;
+    bool m_answered = false;
+    bool m_finished = false;
+};
+
+} // namespace pomiv

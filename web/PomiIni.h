@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace pomiv {
+
+// The saved main URLs, pomi.ini beside the program: one address per line
+// between double quotes, nothing escaped, lines ended by CR LF (CR or LF
+// alone are read as well). Shift_JIS, or UTF-8 once an address needs it.
+class PomiIni {
+public:
+    inline static const char *fileName = "pomi.ini";
+
+    // AppDir followed by the file name.
+    static QString path();
+
+    // The entries in file order: each line without its first and last
+    // character, whatever they are. The reading stops at a line shorter than
+    // two characters (GeneralFailure, the entries before it kept).
+    // FileNotFound when there is no file; other failures give the error
+    // number with no entries.
+    static int read(QStringList *entries);
+
+    // Every line of the file as it stands, without line ends.
+    static int readLines(QStringList *lines);
+
+    // Creates an empty file when none exists.
+    static int createEmpty();
+
+    // Appends one address: a file that does not end with a line end gets
+    // CR LF first; the line goes in the file's own encoding, or, when that
+    // cannot hold it, the whole file is written anew in UTF-8. A failed
+    // append leaves the file as it was.
+    static int append(const QString &address);
+
+    // Replaces the file whole with these lines, each ended by CR LF: a new
+    // file beside it takes the old one's place.
+    static int writeAnew(const QStringList &lines);
+
+    // Lets tests make writing the file anew fail as the system would (a
+    // full disk): the hook's error number, when not 0, is the result.
+    using WriteFault = std::function<int()>;
+    static void setWriteFaultForTests(WriteFault fault);
+
+    // One line's text for an address: the address between double quotes.
+    static QString quoted(const QString &address);
+
+    // The entry a line gives: the line without its first and last character.
+    static QString entryOf(const QString &line);
+};
+
+} // namespace pomiv
