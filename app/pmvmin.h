@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <array>
@@ -19,7 +20,9 @@ class QRadioButton;
 
 namespace pomiv {
 
+class br;
 class DriveList;
+class f2;
 class FileList;
 class FolderList;
 
@@ -109,6 +112,8 @@ private:
     bool showFolder(const QString &folder);
 
     int m_checkedOption = 2; // the folder option chosen last
+    QPointer<f2> m_f2;       // the settings dialog while it is open
+    QPointer<br> m_br;       // the version dialog while it is open
 };
 
 } // namespace pomiv
