@@ -81,8 +81,10 @@ f2::f2(pmvmin *main)
         Label1[i]->setText(jp(captions[i]));
         d3[i] = make<QLineEdit>(this, indexed("d3", i), halfLeft[i], 6120, 3495, 270);
 
-        // Both halves start on the start-up folder.
-        d2[i]->setPath(start);
+        // Both halves start on the start-up folder, where a new folder list
+        // usually stands already.
+        if (d2[i]->path() != start)
+            d2[i]->setPath(start);
         d1[i]->setDrive(start);
     }
 
