@@ -17,7 +17,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -72,7 +71,7 @@ private slots:
     void okWhenTheMainFolderCannotBeShown_data();
     void okWhenTheMainFolderCannotBeShown();
     void oneInstance();
-    void layoutAndCaptions();
+    void windowAndKeyboard();
 
 private:
     // The main window as it stands after start-up: lists on the main folder,
@@ -533,59 +532,25 @@ void F2Test::oneInstance() {
     QCOMPARE(second->d3[0]->text(), m_start);
 }
 
-void F2Test::layoutAndCaptions() {
+void F2Test::windowAndKeyboard() {
     openMain();
-    f2 *dialog = openDialog();
+    QPointer<f2> dialog = openDialog();
     QVERIFY(dialog);
     QCOMPARE(dialog->windowTitle(), jp("環境設定"));
-    QCOMPARE(dialog->size(), QSize(px(7305), px(6555)));
     QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
     QVERIFY(!dialog->isModal());
-    QCOMPARE(dialog->palette().color(QPalette::Window), QColor(255, 192, 128));
-
-    struct Expect {
-        QWidget *w;
-        QString text;
-        QString tip;
-        QRect at;
-    };
-    const Expect expected[] = {
-        {dialog->OKB, QStringLiteral("OK"), jp("環境設定を保存して終了"),
-         twipsRect(5880, 120, 1335, 375)},
-        {dialog->exitb, jp("キャンセル"), jp("保存しないで終了"), twipsRect(4320, 120, 1335, 375)},
-        {dialog->Frame1, jp("メインフォルダ選択"), QString(), twipsRect(120, 600, 3495, 5055)},
-        {dialog->Frame2, jp("変換先フォルダ選択"), QString(), twipsRect(3720, 600, 3495, 5055)},
-        {dialog->d1[0], QString(), jp("変換元フォルダのドライブを指定します"),
-         twipsRect(120, 240, 3255, 300)},
-        {dialog->d2[0], QString(), jp("変換元フォルダを指定します"),
-         twipsRect(120, 600, 3255, 4290)},
-        {dialog->d1[1], QString(), jp("変換先フォルダのドライブを指定します"),
-         twipsRect(120, 240, 3255, 300)},
-        {dialog->d2[1], QString(), jp("変換先フォルダを指定します"),
-         twipsRect(120, 600, 3255, 4290)},
-        {dialog->Label1[0], jp("メインフォルダ"), QString(), twipsRect(840, 5880, 2055, 255)},
-        {dialog->Label1[1], jp("変換先フォルダ"), QString(), twipsRect(4560, 5880, 2055, 255)},
-        {dialog->d3[0], QString(), QString(), twipsRect(120, 6120, 3495, 270)},
-        {dialog->d3[1], QString(), QString(), twipsRect(3720, 6120, 3495, 270)},
-    };
-    for (const Expect &e : expected) {
-        QString text;
-        if (auto *button = qobject_cast<QPushButton *>(e.w))
-            text = button->text();
-        else if (auto *frame = qobject_cast<QGroupBox *>(e.w))
-            text = frame->title();
-        else if (auto *label = qobject_cast<QLabel *>(e.w))
-            text = label->text();
-        if (!e.text.isEmpty())
-            QCOMPARE(text, e.text);
-        QCOMPARE(e.w->toolTip(), e.tip);
-        QCOMPARE(e.w->geometry(), e.at);
-    }
-    QCOMPARE(dialog->d1[0]->parentWidget(), dialog->Frame1);
-    QCOMPARE(dialog->d2[1]->parentWidget(), dialog->Frame2);
-    QCOMPARE(dialog->focusWidget(), dialog->OKB);
-    QCOMPARE(dialog->OKB->nextInFocusChain(), dialog->exitb);
+    QVERIFY(m_main->isEnabled());
     QVERIFY(!dialog->d3[0]->isReadOnly());
+
+    // OK comes first in keyboard order; Enter presses the focused button.
+    QVERIFY(QTest::qWaitForWindowActive(dialog));
+    QCOMPARE(QApplication::focusWidget(), dialog->OKB);
+    QTest::keyClick(dialog->OKB, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), dialog->exitb);
+    QTest::keyClick(dialog->exitb, Qt::Key_Return);
+    flushDeletes();
+    QVERIFY(!dialog);
+    QVERIFY(!QFileInfo::exists(settingsFilePath()));
 }
 
 QTEST_MAIN(F2Test)
