@@ -1,3 +1,4 @@
+#include "about/ProgramArt.h"
 #include "app/pmvmin.h"
 #include "platform/Ui.h"
 #include "platform/Volumes.h"
@@ -9,6 +10,7 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pomiv"));
     pomiv::installFontSubstitutions();
+    QApplication::setWindowIcon(pomiv::programIcon());
     QApplication::setFont(pomiv::designFont(QString::fromUtf8(pomiv::fontPGothic), 9));
     pomiv::Volumes::setStartupFolder(QDir::currentPath());
 

@@ -1,5 +1,6 @@
 #include "app/pmvmin.h"
 
+#include "about/br.h"
 #include "platform/DriveList.h"
 #include "platform/Errors.h"
 #include "platform/FileList.h"
@@ -10,6 +11,7 @@
 #include "platform/Volumes.h"
 #include "settings/SettingsFile.h"
 #include "settings/Shared.h"
+#include "settings/f2.h"
 #include "web/INTE.h"
 #include "web/URLs.h"
 
@@ -362,7 +364,10 @@ void pmvmin::INTB_Click()
     });
 }
 
-void pmvmin::m1_1_Click() {}
+void pmvmin::m1_1_Click()
+{
+    openOnce(m_f2, [this] { return new f2(this); });
+}
 
 void pmvmin::m1_3_Click()
 {
@@ -373,7 +378,10 @@ void pmvmin::m1_3_Click()
     });
 }
 
-void pmvmin::bs_Click() {}
+void pmvmin::bs_Click()
+{
+    openOnce(m_br, [] { return new br; });
+}
 
 void pmvmin::m1_2_Click() {
     QCoreApplication::quit();

@@ -20,7 +20,9 @@ class QRadioButton;
 
 namespace pomiv {
 
+class br;
 class DriveList;
+class f2;
 class FileList;
 class FolderList;
 class INTE;
@@ -114,6 +116,8 @@ private:
     int m_checkedOption = 2; // the folder option chosen last
     QPointer<INTE> m_inte;   // the download window while it is open
     QPointer<URLs> m_urls;   // the saved-URL organiser while it is open
+    QPointer<f2> m_f2;       // the settings dialog while it is open
+    QPointer<br> m_br;       // the version dialog while it is open
 };
 
 } // namespace pomiv
