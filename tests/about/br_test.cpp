@@ -60,6 +60,7 @@ void BrTest::init() {
 }
 
 void BrTest::cleanup() {
+    test::deleteTopLevels<br>();
     m_main.reset();
     flushDeletes();
     m_messages.reset();
@@ -67,7 +68,7 @@ void BrTest::cleanup() {
 
 br *BrTest::open() {
     m_main->bs->trigger();
-    const auto dialogs = m_main->findChildren<br *>();
+    const auto dialogs = test::topLevels<br>();
     return dialogs.size() == 1 ? dialogs.front() : nullptr;
 }
 
@@ -154,7 +155,7 @@ void BrTest::closes() {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(how));
     flushDeletes();
     QVERIFY(!dialog);
-    QVERIFY(m_main->findChildren<br *>().isEmpty());
+    QVERIFY(test::topLevels<br>().isEmpty());
 }
 
 void BrTest::otherKeysLeaveItOpen() {
@@ -173,7 +174,7 @@ void BrTest::oneInstance() {
     QVERIFY(first);
     QPointer<br> second = open();
     QCOMPARE(second, first);
-    QCOMPARE(m_main->findChildren<br *>().size(), 1);
+    QCOMPARE(test::topLevels<br>().size(), 1);
 
     first->cmdOK->click();
     flushDeletes();

@@ -120,6 +120,7 @@ void F2Test::init() {
 }
 
 void F2Test::cleanup() {
+    test::deleteTopLevels<f2>();
     m_main.reset();
     flushDeletes();
     m_messages.reset();
@@ -146,7 +147,7 @@ void F2Test::openMain(const QString &prefix, const QString &number) {
 
 f2 *F2Test::openDialog() {
     m_main->m1_1_Click();
-    const auto dialogs = m_main->findChildren<f2 *>();
+    const auto dialogs = test::topLevels<f2>();
     return dialogs.size() == 1 ? dialogs.front() : nullptr;
 }
 
@@ -520,7 +521,7 @@ void F2Test::oneInstance() {
     // Choosing the menu item again brings the open dialog forward without
     // loading it again.
     m_main->m1_1->trigger();
-    QCOMPARE(m_main->findChildren<f2 *>().size(), 1);
+    QCOMPARE(test::topLevels<f2>().size(), 1);
     QCOMPARE(first->d3[0]->text(), QStringLiteral("typed"));
     QVERIFY(first->isVisible());
 

@@ -3,6 +3,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Volumes.h"
 
+#include <QApplication>
 #include <QByteArray>
 #include <QList>
 #include <QSet>
@@ -66,6 +67,26 @@ public:
 private:
     FakeVolumes *m_volumes;
 };
+
+// The open top-level windows of one class (the program's windows have no
+// parent, so they outlive the main window).
+template <class W>
+QList<W *> topLevels()
+{
+    QList<W *> found;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *window = qobject_cast<W *>(w))
+            found.append(window);
+    }
+    return found;
+}
+
+// Deletes every open top-level window of one class.
+template <class W>
+void deleteTopLevels()
+{
+    qDeleteAll(topLevels<W>());
+}
 
 // Writes bytes to a file, creating its folders. Fails the test on error.
 void writeFile(const QString &path, const QByteArray &bytes);
