@@ -1,0 +1,272 @@
+#include "platform/PictureDecoder.h"
+
+#include "platform/Errors.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QtEndian>
+
+#include <cmath>
+#include <cstdlib>
+#include <mutex>
+
+#include <emf2svg.h>
+#include <libwmf/api.h>
+#include <libwmf/svg.h>
+
+namespace pomiv {
+
+namespace {
+
+// Metafiles are drawn at 96 dots per inch, as the screen shows them.
+constexpr double screenDpi = 96.0;
+
+// Neither metafile library promises to be safe on two threads at once.
+std::mutex &metafileLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+quint32 le32(const QByteArray &bytes, qsizetype at)
+{
+    return qFromLittleEndian<quint32>(bytes.constData() + at);
+}
+
+qint32 le32s(const QByteArray &bytes, qsizetype at)
+{
+    return qFromLittleEndian<qint32>(bytes.constData() + at);
+}
+
+quint16 le16(const QByteArray &bytes, qsizetype at)
+{
+    return qFromLittleEndian<quint16>(bytes.constData() + at);
+}
+
+bool isEmf(const QByteArray &bytes)
+{
+    // The header record (type 1) carries " EMF" at offset 40.
+    return bytes.size() >= 88 && le32(bytes, 0) == 1 && le32(bytes, 40) == 0x464D4520;
+}
+
+bool isPlaceableWmf(const QByteArray &bytes)
+{
+    return bytes.size() >= 22 + 18 && le32(bytes, 0) == 0x9AC6CDD7;
+}
+
+bool isWmf(const QByteArray &bytes)
+{
+    if (isPlaceableWmf(bytes))
+        return true;
+    // A plain metafile header: in memory or on disk, nine words long,
+    // version 1 or 3.
+    if (bytes.size() < 18)
+        return false;
+    const quint16 type = le16(bytes, 0), headerWords = le16(bytes, 2), version = le16(bytes, 4);
+    return (type == 1 || type == 2) && headerWords == 9 && (version == 0x0100 || version == 0x0300);
+}
+
+// The largest picture drawn from a metafile; beyond it the file is taken for
+// a broken one rather than an attempt made to allocate gigabytes.
+bool sensibleSize(const QSize &size)
+{
+    if (size.width() <= 0 || size.height() <= 0)
+        return false;
+    const qint64 bytes = qint64(size.width()) * size.height() * 4;
+    return bytes <= qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+}
+
+int renderSvg(const QByteArray &svg, const QSize &size, QImage *out)
+{
+    QSvgRenderer renderer(svg);
+    if (!renderer.isValid() || !sensibleSize(size))
+        return InvalidPicture;
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return GeneralFailure;
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    painter.end();
+    *out = image;
+    return Ok;
+}
+
+int decodeEmf(const QByteArray &bytes, QImage *out)
+{
+    // The picture's size is the header's frame, in hundredths of a
+    // millimetre; the device bounds serve when the frame is empty.
+    const qint32 fl = le32s(bytes, 24), ft = le32s(bytes, 28), fr = le32s(bytes, 32),
+                 fb = le32s(bytes, 36);
+    QSize size(int(qBound(0.0, std::round((double(fr) - fl) * screenDpi / 2540.0), double(INT_MAX))),
+               int(qBound(0.0, std::round((double(fb) - ft) * screenDpi / 2540.0), double(INT_MAX))));
+    if (size.isEmpty()) {
+        const qint32 bl = le32s(bytes, 8), bt = le32s(bytes, 12), br = le32s(bytes, 16),
+                     bb = le32s(bytes, 20);
+        size = QSize(int(qBound(0.0, double(br) - bl + 1, double(INT_MAX))),
+                     int(qBound(0.0, double(bb) - bt + 1, double(INT_MAX))));
+    }
+    if (!sensibleSize(size))
+        return InvalidPicture;
+
+    QByteArray svg;
+    {
+        const std::lock_guard<std::mutex> guard(metafileLock());
+        generatorOptions options{};
+        char noNameSpace[] = "";
+        options.nameSpace = noNameSpace;
+        options.verbose = false;
+        options.emfplus = true;
+        options.svgDelimiter = true;
+        options.imgWidth = size.width();
+        options.imgHeight = size.height();
+        QByteArray input = bytes; // the converter takes a writable buffer
+        char *result = nullptr;
+        size_t length = 0;
+        const int ok = emf2svg(input.data(), size_t(input.size()), &result, &length, &options);
+        if (result) {
+            svg = QByteArray(result, qsizetype(length));
+            std::free(result);
+        }
+        if (!ok || svg.isEmpty())
+            return InvalidPicture;
+    }
+    return renderSvg(svg, size, out);
+}
+
+int decodeWmf(const QByteArray &bytes, QImage *out)
+{
+    QByteArray svg;
+    QSize size;
+    {
+        const std::lock_guard<std::mutex> guard(metafileLock());
+        wmfAPI_Options options{};
+        options.function = wmf_svg_function;
+        const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR
+                                    | WMF_OPT_NO_DEBUG;
+        wmfAPI *api = nullptr;
+        if (wmf_api_create(&api, flags, &options) != wmf_E_None) {
+            if (api)
+                wmf_api_destroy(api);
+            return GeneralFailure;
+        }
+        // libwmf frees everything it allocated, the output buffer too, when
+        // the API object goes.
+        struct Destroy {
+            wmfAPI *api;
+            ~Destroy() { wmf_api_destroy(api); }
+        } destroy{api};
+
+        QByteArray input = bytes;
+        if (wmf_mem_open(api, reinterpret_cast<unsigned char *>(input.data()), long(input.size()))
+            != wmf_E_None)
+            return InvalidPicture;
+        wmfD_Rect bbox{};
+        if (wmf_scan(api, 0, &bbox) != wmf_E_None)
+            return InvalidPicture;
+        unsigned int width = 0, height = 0;
+        if (wmf_display_size(api, &width, &height, screenDpi, screenDpi) != wmf_E_None)
+            return InvalidPicture;
+        size = QSize(int(qMin(width, unsigned(INT_MAX))), int(qMin(height, unsigned(INT_MAX))));
+        if (!sensibleSize(size))
+            return InvalidPicture;
+
+        wmf_svg_t *device = WMF_SVG_GetData(api);
+        device->out = wmf_stream_create(api, nullptr);
+        device->Description = nullptr;
+        device->bbox = bbox;
+        device->width = width;
+        device->height = height;
+        device->flags |= WMF_SVG_INLINE_IMAGES;
+        const wmf_error_t played = wmf_play(api, 0, &bbox);
+        char *result = nullptr;
+        unsigned long length = 0;
+        wmf_stream_destroy(api, device->out, &result, &length);
+        if (played != wmf_E_None || !result || length == 0)
+            return InvalidPicture;
+        svg = QByteArray(result, qsizetype(length));
+    }
+    return renderSvg(svg, size, out);
+}
+
+// The formats of Qt's readers that this program shows.
+bool shownFormat(const QByteArray &format)
+{
+    static const QByteArray formats[] = {"jpeg", "jpg", "bmp", "dib", "gif", "ico", "cur"};
+    for (const QByteArray &f : formats) {
+        if (format == f)
+            return true;
+    }
+    return false;
+}
+
+// Paints fast: 32-bit pixels, with alpha only where the picture has it.
+QImage forDisplay(const QImage &image)
+{
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        return image;
+    default:
+        return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                             : QImage::Format_RGB32);
+    }
+}
+
+int decodeRaster(const QByteArray &bytes, Picture *picture)
+{
+    QByteArray data = bytes;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QByteArray format = QImageReader::imageFormat(&buffer);
+    buffer.seek(0);
+    // A packed DIB (a bitmap without its file header) has no signature for
+    // the content check to find; the DIB reader checks its header instead.
+    if (format.isEmpty())
+        format = "dib";
+    if (!shownFormat(format))
+        return InvalidPicture;
+
+    QImageReader reader(&buffer, format);
+    reader.setAutoTransform(true);
+    QImage image = reader.read();
+    if (image.isNull())
+        return InvalidPicture;
+    picture->image = forDisplay(image);
+    picture->animation.clear();
+    if (reader.supportsAnimation() && reader.imageCount() > 1)
+        picture->animation = bytes;
+    return Ok;
+}
+
+} // namespace
+
+int decodePictureData(const QByteArray &bytes, Picture *picture)
+{
+    *picture = Picture();
+    if (isEmf(bytes))
+        return decodeEmf(bytes, &picture->image);
+    if (isWmf(bytes))
+        return decodeWmf(bytes, &picture->image);
+    return decodeRaster(bytes, picture);
+}
+
+int decodePicture(const QString &path, Picture *picture)
+{
+    *picture = Picture();
+    QFile file(path);
+    if (!QFileInfo(path).isFile())
+        return FileNotFound;
+    if (!file.open(QIODevice::ReadOnly))
+        return GeneralFailure;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return GeneralFailure;
+    return decodePictureData(bytes, picture);
+}
+
+} // namespace pomiv
