@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <array>
@@ -20,6 +21,7 @@ class QRadioButton;
 namespace pomiv {
 
 class DriveList;
+class f1;
 class FileList;
 class FolderList;
 
@@ -109,6 +111,7 @@ private:
     bool showFolder(const QString &folder);
 
     int m_checkedOption = 2; // the folder option chosen last
+    QPointer<f1> m_f1;       // the image viewer, while it is open
 };
 
 } // namespace pomiv

@@ -26,40 +26,33 @@ namespace {
 constexpr double screenDpi = 96.0;
 
 // Neither metafile library promises to be safe on two threads at once.
-std::mutex &metafileLock()
-{
+std::mutex &metafileLock() {
     static std::mutex lock;
     return lock;
 }
 
-quint32 le32(const QByteArray &bytes, qsizetype at)
-{
+quint32 le32(const QByteArray &bytes, qsizetype at) {
     return qFromLittleEndian<quint32>(bytes.constData() + at);
 }
 
-qint32 le32s(const QByteArray &bytes, qsizetype at)
-{
+qint32 le32s(const QByteArray &bytes, qsizetype at) {
     return qFromLittleEndian<qint32>(bytes.constData() + at);
 }
 
-quint16 le16(const QByteArray &bytes, qsizetype at)
-{
+quint16 le16(const QByteArray &bytes, qsizetype at) {
     return qFromLittleEndian<quint16>(bytes.constData() + at);
 }
 
-bool isEmf(const QByteArray &bytes)
-{
+bool isEmf(const QByteArray &bytes) {
     // The header record (type 1) carries " EMF" at offset 40.
     return bytes.size() >= 88 && le32(bytes, 0) == 1 && le32(bytes, 40) == 0x464D4520;
 }
 
-bool isPlaceableWmf(const QByteArray &bytes)
-{
+bool isPlaceableWmf(const QByteArray &bytes) {
     return bytes.size() >= 22 + 18 && le32(bytes, 0) == 0x9AC6CDD7;
 }
 
-bool isWmf(const QByteArray &bytes)
-{
+bool isWmf(const QByteArray &bytes) {
     if (isPlaceableWmf(bytes))
         return true;
     // A plain metafile header: in memory or on disk, nine words long,
@@ -72,16 +65,14 @@ bool isWmf(const QByteArray &bytes)
 
 // The largest picture drawn from a metafile; beyond it the file is taken for
 // a broken one rather than an attempt made to allocate gigabytes.
-bool sensibleSize(const QSize &size)
-{
+bool sensibleSize(const QSize &size) {
     if (size.width() <= 0 || size.height() <= 0)
         return false;
     const qint64 bytes = qint64(size.width()) * size.height() * 4;
     return bytes <= qint64(QImageReader::allocationLimit()) * 1024 * 1024;
 }
 
-int renderSvg(const QByteArray &svg, const QSize &size, QImage *out)
-{
+int renderSvg(const QByteArray &svg, const QSize &size, QImage *out) {
     QSvgRenderer renderer(svg);
     if (!renderer.isValid() || !sensibleSize(size))
         return InvalidPicture;
@@ -96,14 +87,14 @@ int renderSvg(const QByteArray &svg, const QSize &size, QImage *out)
     return Ok;
 }
 
-int decodeEmf(const QByteArray &bytes, QImage *out)
-{
+int decodeEmf(const QByteArray &bytes, QImage *out) {
     // The picture's size is the header's frame, in hundredths of a
     // millimetre; the device bounds serve when the frame is empty.
     const qint32 fl = le32s(bytes, 24), ft = le32s(bytes, 28), fr = le32s(bytes, 32),
                  fb = le32s(bytes, 36);
-    QSize size(int(qBound(0.0, std::round((double(fr) - fl) * screenDpi / 2540.0), double(INT_MAX))),
-               int(qBound(0.0, std::round((double(fb) - ft) * screenDpi / 2540.0), double(INT_MAX))));
+    QSize size(
+        int(qBound(0.0, std::round((double(fr) - fl) * screenDpi / 2540.0), double(INT_MAX))),
+        int(qBound(0.0, std::round((double(fb) - ft) * screenDpi / 2540.0), double(INT_MAX))));
     if (size.isEmpty()) {
         const qint32 bl = le32s(bytes, 8), bt = le32s(bytes, 12), br = le32s(bytes, 16),
                      bb = le32s(bytes, 20);
@@ -138,16 +129,15 @@ int decodeEmf(const QByteArray &bytes, QImage *out)
     return renderSvg(svg, size, out);
 }
 
-int decodeWmf(const QByteArray &bytes, QImage *out)
-{
+int decodeWmf(const QByteArray &bytes, QImage *out) {
     QByteArray svg;
     QSize size;
     {
         const std::lock_guard<std::mutex> guard(metafileLock());
         wmfAPI_Options options{};
         options.function = wmf_svg_function;
-        const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR
-                                    | WMF_OPT_NO_DEBUG;
+        const unsigned long flags =
+            WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
         wmfAPI *api = nullptr;
         if (wmf_api_create(&api, flags, &options) != wmf_E_None) {
             if (api)
@@ -162,8 +152,8 @@ int decodeWmf(const QByteArray &bytes, QImage *out)
         } destroy{api};
 
         QByteArray input = bytes;
-        if (wmf_mem_open(api, reinterpret_cast<unsigned char *>(input.data()), long(input.size()))
-            != wmf_E_None)
+        if (wmf_mem_open(api, reinterpret_cast<unsigned char *>(input.data()),
+                         long(input.size())) != wmf_E_None)
             return InvalidPicture;
         wmfD_Rect bbox{};
         if (wmf_scan(api, 0, &bbox) != wmf_E_None)
@@ -194,8 +184,7 @@ int decodeWmf(const QByteArray &bytes, QImage *out)
 }
 
 // The formats of Qt's readers that this program shows.
-bool shownFormat(const QByteArray &format)
-{
+bool shownFormat(const QByteArray &format) {
     static const QByteArray formats[] = {"jpeg", "jpg", "bmp", "dib", "gif", "ico", "cur"};
     for (const QByteArray &f : formats) {
         if (format == f)
@@ -205,8 +194,7 @@ bool shownFormat(const QByteArray &format)
 }
 
 // Paints fast: 32-bit pixels, with alpha only where the picture has it.
-QImage forDisplay(const QImage &image)
-{
+QImage forDisplay(const QImage &image) {
     switch (image.format()) {
     case QImage::Format_RGB32:
     case QImage::Format_ARGB32_Premultiplied:
@@ -217,8 +205,7 @@ QImage forDisplay(const QImage &image)
     }
 }
 
-int decodeRaster(const QByteArray &bytes, Picture *picture)
-{
+int decodeRaster(const QByteArray &bytes, Picture *picture) {
     QByteArray data = bytes;
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
@@ -245,8 +232,7 @@ int decodeRaster(const QByteArray &bytes, Picture *picture)
 
 } // namespace
 
-int decodePictureData(const QByteArray &bytes, Picture *picture)
-{
+int decodePictureData(const QByteArray &bytes, Picture *picture) {
     *picture = Picture();
     if (isEmf(bytes))
         return decodeEmf(bytes, &picture->image);
@@ -255,8 +241,7 @@ int decodePictureData(const QByteArray &bytes, Picture *picture)
     return decodeRaster(bytes, picture);
 }
 
-int decodePicture(const QString &path, Picture *picture)
-{
+int decodePicture(const QString &path, Picture *picture) {
     *picture = Picture();
     QFile file(path);
     if (!QFileInfo(path).isFile())

@@ -9,8 +9,7 @@ namespace pomiv::test {
 
 namespace {
 
-QByteArray written(QSize size, QColor colour, const char *format, int quality = -1)
-{
+QByteArray written(QSize size, QColor colour, const char *format, int quality = -1) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
     QByteArray bytes;
@@ -30,41 +29,38 @@ struct LittleEndian {
     LittleEndian &i16(qint16 v) { return out << v, *this; }
     LittleEndian &u32(quint32 v) { return out << v, *this; }
     LittleEndian &i32(qint32 v) { return out << v, *this; }
-    LittleEndian &raw(const QByteArray &b) { return out.writeRawData(b.constData(), int(b.size())), *this; }
+    LittleEndian &raw(const QByteArray &b) {
+        return out.writeRawData(b.constData(), int(b.size())), *this;
+    }
 };
 
-quint32 colorRef(QColor c)
-{
+quint32 colorRef(QColor c) {
     return quint32(c.red()) | quint32(c.green()) << 8 | quint32(c.blue()) << 16;
 }
 
 } // namespace
 
-QByteArray bmpBytes(QSize size, QColor colour)
-{
+QByteArray bmpBytes(QSize size, QColor colour) {
     return written(size, colour, "BMP");
 }
 
-QByteArray icoBytes(QSize size, QColor colour)
-{
+QByteArray icoBytes(QSize size, QColor colour) {
     return written(size, colour, "ICO");
 }
 
-QByteArray pngBytes(QSize size, QColor colour)
-{
+QByteArray pngBytes(QSize size, QColor colour) {
     return written(size, colour, "PNG");
 }
 
-QByteArray jpegBytes(QSize size, QColor colour, int orientation)
-{
+QByteArray jpegBytes(QSize size, QColor colour, int orientation) {
     QByteArray jpeg = written(size, colour, "JPEG", 90);
     if (orientation == 0)
         return jpeg;
     // An Exif segment with the one Orientation entry, right after the start
     // of image.
     QByteArray exif("Exif\0\0", 6);
-    exif += QByteArray("MM\0\x2a\0\0\0\x08", 8); // big-endian TIFF, first directory at 8
-    exif += QByteArray("\0\x01", 2);              // one entry
+    exif += QByteArray("MM\0\x2a\0\0\0\x08", 8);       // big-endian TIFF, first directory at 8
+    exif += QByteArray("\0\x01", 2);                   // one entry
     exif += QByteArray("\x01\x12\0\x03\0\0\0\x01", 8); // Orientation, SHORT, count 1
     exif += char(0);
     exif += char(orientation);
@@ -78,13 +74,11 @@ QByteArray jpegBytes(QSize size, QColor colour, int orientation)
     return jpeg.left(2) + segment + jpeg.mid(2);
 }
 
-QByteArray packedDibBytes(QSize size, QColor colour)
-{
+QByteArray packedDibBytes(QSize size, QColor colour) {
     return bmpBytes(size, colour).mid(14);
 }
 
-QByteArray curBytes(QSize size, QColor colour)
-{
+QByteArray curBytes(QSize size, QColor colour) {
     QByteArray bytes = icoBytes(size, colour);
     bytes[2] = 2; // resource type: cursor
     // The first directory entry's planes and bit count become the hot spot.
@@ -95,8 +89,7 @@ QByteArray curBytes(QSize size, QColor colour)
     return bytes;
 }
 
-QByteArray gifBytes(QSize size, const QList<GifFrame> &frames)
-{
+QByteArray gifBytes(QSize size, const QList<GifFrame> &frames) {
     // Four palette entries: the frames' colours (up to four).
     QList<QColor> palette;
     for (const GifFrame &f : frames)
@@ -148,8 +141,7 @@ QByteArray gifBytes(QSize size, const QList<GifFrame> &frames)
     return w.bytes;
 }
 
-QByteArray emfBytes(QSize size, QColor colour)
-{
+QByteArray emfBytes(QSize size, QColor colour) {
     const qint32 frameW = qRound(size.width() * 2540.0 / 96.0);
     const qint32 frameH = qRound(size.height() * 2540.0 / 96.0);
     const quint32 headerSize = 108, brushSize = 24, selectSize = 12, rectSize = 24, eofSize = 20;
@@ -174,27 +166,27 @@ QByteArray emfBytes(QSize size, QColor colour)
     return w.bytes;
 }
 
-QByteArray wmfBytes(QSize size, QColor colour)
-{
+QByteArray wmfBytes(QSize size, QColor colour) {
     const qint16 right = qint16(size.width() * 15), bottom = qint16(size.height() * 15);
 
     LittleEndian placeable;
     placeable.u32(0x9AC6CDD7).u16(0).i16(0).i16(0).i16(right).i16(bottom).u16(1440).u32(0);
     quint16 checksum = 0;
     for (int i = 0; i < 10; ++i)
-        checksum ^= quint16(quint8(placeable.bytes[2 * i]) | quint8(placeable.bytes[2 * i + 1]) << 8);
+        checksum ^=
+            quint16(quint8(placeable.bytes[2 * i]) | quint8(placeable.bytes[2 * i + 1]) << 8);
     placeable.u16(checksum);
 
     const quint32 words = 9 + 5 + 5 + 7 + 4 + 7 + 3;
     LittleEndian w;
     w.raw(placeable.bytes);
     w.u16(1).u16(9).u16(0x0300).u32(words).u16(1).u32(7).u16(0);
-    w.u32(5).u16(0x020B).i16(0).i16(0);                 // window origin
-    w.u32(5).u16(0x020C).i16(bottom).i16(right);        // window extent
-    w.u32(7).u16(0x02FC).u16(0).u32(colorRef(colour)).u16(0); // solid brush
-    w.u32(4).u16(0x012D).u16(0);                        // select it
+    w.u32(5).u16(0x020B).i16(0).i16(0);                        // window origin
+    w.u32(5).u16(0x020C).i16(bottom).i16(right);               // window extent
+    w.u32(7).u16(0x02FC).u16(0).u32(colorRef(colour)).u16(0);  // solid brush
+    w.u32(4).u16(0x012D).u16(0);                               // select it
     w.u32(7).u16(0x041B).i16(bottom).i16(right).i16(0).i16(0); // rectangle
-    w.u32(3).u16(0);                                    // end
+    w.u32(3).u16(0);                                           // end
     return w.bytes;
 }
 

@@ -12,10 +12,9 @@ using namespace pomiv::test;
 
 namespace {
 
-bool near(QColor a, QColor b, int tolerance)
-{
-    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
-           && qAbs(a.blue() - b.blue()) <= tolerance;
+bool near(QColor a, QColor b, int tolerance) {
+    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance &&
+           qAbs(a.blue() - b.blue()) <= tolerance;
 }
 
 } // namespace
@@ -35,16 +34,14 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
-    QString write(const QString &name, const QByteArray &bytes)
-    {
+    QString write(const QString &name, const QByteArray &bytes) {
         const QString path = QDir(m_dir.path()).filePath(name);
         writeFile(path, bytes);
         return path;
     }
 };
 
-void PictureDecoderTest::everyFilterTypeAtItsOwnSize_data()
-{
+void PictureDecoderTest::everyFilterTypeAtItsOwnSize_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QSize>("size");
@@ -69,8 +66,7 @@ void PictureDecoderTest::everyFilterTypeAtItsOwnSize_data()
     QTest::newRow("cur") << "i.cur" << curBytes({16, 16}, blue) << QSize(16, 16) << blue << 0;
 }
 
-void PictureDecoderTest::everyFilterTypeAtItsOwnSize()
-{
+void PictureDecoderTest::everyFilterTypeAtItsOwnSize() {
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
     QFETCH(QSize, size);
@@ -85,8 +81,7 @@ void PictureDecoderTest::everyFilterTypeAtItsOwnSize()
     QVERIFY(picture.animation.isEmpty());
 }
 
-void PictureDecoderTest::formatComesFromTheContent()
-{
+void PictureDecoderTest::formatComesFromTheContent() {
     // Renamed files still open: the reader is picked from the bytes.
     Picture picture;
     QCOMPARE(decodePicture(write("bitmap.jpg", bmpBytes({10, 11}, Qt::red)), &picture), int(Ok));
@@ -97,8 +92,7 @@ void PictureDecoderTest::formatComesFromTheContent()
     QCOMPARE(picture.image.size(), QSize(24, 24));
 }
 
-void PictureDecoderTest::notAPicture_data()
-{
+void PictureDecoderTest::notAPicture_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("text") << QByteArray("Some notes, not a picture.\r\n");
     QTest::newRow("empty") << QByteArray();
@@ -123,8 +117,7 @@ void PictureDecoderTest::notAPicture_data()
     }();
 }
 
-void PictureDecoderTest::notAPicture()
-{
+void PictureDecoderTest::notAPicture() {
     QFETCH(QByteArray, bytes);
     Picture picture;
     QCOMPARE(decodePicture(write("x.dat", bytes), &picture), int(InvalidPicture));
@@ -132,17 +125,14 @@ void PictureDecoderTest::notAPicture()
     QCOMPARE(decodePictureData(bytes, &picture), int(InvalidPicture));
 }
 
-void PictureDecoderTest::missingFileIsNotAnInvalidPicture()
-{
+void PictureDecoderTest::missingFileIsNotAnInvalidPicture() {
     Picture picture;
     QCOMPARE(decodePicture(QDir(m_dir.path()).filePath("gone.jpg"), &picture), int(FileNotFound));
     QDir(m_dir.path()).mkdir("folder.jpg");
-    QCOMPARE(decodePicture(QDir(m_dir.path()).filePath("folder.jpg"), &picture),
-             int(FileNotFound));
+    QCOMPARE(decodePicture(QDir(m_dir.path()).filePath("folder.jpg"), &picture), int(FileNotFound));
 }
 
-void PictureDecoderTest::jpegOrientationIsApplied()
-{
+void PictureDecoderTest::jpegOrientationIsApplied() {
     // 6: the camera was turned a quarter to the right; shown upright the
     // picture is taller than wide.
     Picture picture;
@@ -154,10 +144,8 @@ void PictureDecoderTest::jpegOrientationIsApplied()
     QCOMPARE(picture.image.size(), QSize(40, 20));
 }
 
-void PictureDecoderTest::gifFramesAreKeptForPlaying()
-{
-    const QByteArray animated =
-        gifBytes({6, 4}, {{Qt::red, 10}, {Qt::green, 20}, {Qt::blue, 30}});
+void PictureDecoderTest::gifFramesAreKeptForPlaying() {
+    const QByteArray animated = gifBytes({6, 4}, {{Qt::red, 10}, {Qt::green, 20}, {Qt::blue, 30}});
     Picture picture;
     QCOMPARE(decodePicture(write("moving.gif", animated), &picture), int(Ok));
     QCOMPARE(picture.image.size(), QSize(6, 4));
