@@ -116,6 +116,7 @@ int PictureCache::take(const QString &path, const QStringList &ahead, Picture *p
     if (e && e->trusted && e->stamp == FileStamp::of(path)) {
         *picture = e->picture;
         err = e->err;
+        ++m_counts.fromCopy;
     } else {
         if (e && path != m_shown)
             std::erase_if(m_entries, [&](const Entry &x) { return x.path == path; });
@@ -125,6 +126,7 @@ int PictureCache::take(const QString &path, const QStringList &ahead, Picture *p
         Entry fresh = decode(path);
         lock.lock();
         --m_decodingNow;
+        ++m_counts.decodedNow;
         *picture = fresh.picture;
         err = fresh.err;
         store(std::move(fresh));
@@ -164,10 +166,17 @@ void PictureCache::runAhead(const QString &path) {
     Entry fresh = decode(path);
     const std::lock_guard<std::mutex> guard(m_lock);
     m_running.clear();
+    ++m_counts.decodedAhead;
     if (m_ahead.contains(path) || m_target == path)
         store(std::move(fresh));
     schedule();
     m_finished.notify_all();
+}
+
+PictureCache::Counts PictureCache::counts() const
+{
+    const std::lock_guard<std::mutex> guard(m_lock);
+    return m_counts;
 }
 
 void PictureCache::waitUntilIdle() {

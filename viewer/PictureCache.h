@@ -49,6 +49,14 @@ public:
     // Waits until nothing is being decoded ahead.
     void waitUntilIdle();
 
+    // How the pictures taken so far were had.
+    struct Counts {
+        int fromCopy = 0;   // decoded ahead (or earlier) and unchanged since
+        int decodedNow = 0; // decoded when taken
+        int decodedAhead = 0;
+    };
+    Counts counts() const;
+
 private:
     struct Entry {
         QString path;
@@ -76,6 +84,7 @@ private:
     QStringList m_ahead;   // to be decoded ahead, in order
     QString m_running;     // being decoded ahead
     int m_decodingNow = 0; // decodes under way on the caller's thread
+    Counts m_counts;
     QThreadPool m_pool;
 };
 
