@@ -10,6 +10,7 @@
 #endif
 
 #include <algorithm>
+#include <memory>
 
 namespace pomiv {
 
@@ -77,8 +78,34 @@ int PictureCache::held() const {
     return heldLocked();
 }
 
+template <class Pred> void PictureCache::evictIf(Pred pred) {
+    std::erase_if(m_entries, [&](Entry &e) {
+        if (!pred(e))
+            return false;
+        if (!e.picture.isNull())
+            m_dead.push_back(std::move(e.picture));
+        return true;
+    });
+}
+
+// Freeing a large picture takes the system several milliseconds: the
+// background thread does it, before it decodes anything new.
+void PictureCache::disposeDead() {
+    if (m_dead.empty())
+        return;
+    auto dead = std::make_shared<std::vector<Picture>>(std::move(m_dead));
+    m_dead.clear();
+    m_pool.start([dead] { dead->clear(); });
+}
+
+void PictureCache::letGo(const QImage &image) {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    m_dead.push_back(Picture{image, {}});
+    disposeDead();
+}
+
 void PictureCache::letGoOfUnwanted() {
-    std::erase_if(m_entries, [this](const Entry &e) {
+    evictIf([this](const Entry &e) {
         return e.path != m_target && e.path != m_shown && !m_ahead.contains(e.path);
     });
 }
@@ -89,14 +116,16 @@ void PictureCache::makeRoomForOne(const QString &keep) {
     for (qsizetype i = m_ahead.size() - 1; i >= 0 && heldLocked() + 1 > m_capacity; --i) {
         if (m_ahead[i] == keep || m_ahead[i] == m_shown)
             continue;
-        std::erase_if(m_entries, [&](const Entry &e) { return e.path == m_ahead[i]; });
+        evictIf([&](const Entry &e) { return e.path == m_ahead[i]; });
     }
 }
 
 void PictureCache::store(Entry entry) {
-    if (Entry *old = find(entry.path))
+    if (Entry *old = find(entry.path)) {
+        if (!old->picture.isNull())
+            m_dead.push_back(std::move(old->picture));
         *old = std::move(entry);
-    else
+    } else
         m_entries.push_back(std::move(entry));
 }
 
@@ -119,8 +148,9 @@ int PictureCache::take(const QString &path, const QStringList &ahead, Picture *p
         ++m_counts.fromCopy;
     } else {
         if (e && path != m_shown)
-            std::erase_if(m_entries, [&](const Entry &x) { return x.path == path; });
+            evictIf([&](const Entry &x) { return x.path == path; });
         makeRoomForOne(path);
+        disposeDead();
         ++m_decodingNow;
         lock.unlock();
         Entry fresh = decode(path);
@@ -135,10 +165,11 @@ int PictureCache::take(const QString &path, const QStringList &ahead, Picture *p
         const QString before = m_shown;
         m_shown = path;
         if (!m_ahead.contains(before))
-            std::erase_if(m_entries, [&](const Entry &x) { return x.path == before; });
+            evictIf([&](const Entry &x) { return x.path == before; });
     }
     m_target.clear();
     letGoOfUnwanted();
+    disposeDead();
     schedule();
     return err;
 }
@@ -152,7 +183,8 @@ void PictureCache::schedule() {
         if (const Entry *e = find(p)) {
             if (!e->trusted || e->stamp == FileStamp::of(p))
                 continue;
-            std::erase_if(m_entries, [&](const Entry &x) { return x.path == p && p != m_shown; });
+            evictIf([&](const Entry &x) { return x.path == p && p != m_shown; });
+            disposeDead();
         }
         if (heldLocked() + 1 > m_capacity)
             return;
@@ -169,12 +201,14 @@ void PictureCache::runAhead(const QString &path) {
     ++m_counts.decodedAhead;
     if (m_ahead.contains(path) || m_target == path)
         store(std::move(fresh));
+    else if (!fresh.picture.isNull())
+        m_dead.push_back(std::move(fresh.picture));
+    disposeDead();
     schedule();
     m_finished.notify_all();
 }
 
-PictureCache::Counts PictureCache::counts() const
-{
+PictureCache::Counts PictureCache::counts() const {
     const std::lock_guard<std::mutex> guard(m_lock);
     return m_counts;
 }

@@ -43,6 +43,10 @@ public:
     // except the one shown until a new one is.
     int take(const QString &path, const QStringList &ahead, Picture *picture);
 
+    // Hands over a picture no longer on screen, to be freed off the caller's
+    // thread.
+    void letGo(const QImage &image);
+
     // Decoded pictures held now, the one under way included.
     int held() const;
 
@@ -69,6 +73,8 @@ private:
     static Entry decode(const QString &path);
     Entry *find(const QString &path);
     int heldLocked() const;
+    template <class Pred> void evictIf(Pred pred);
+    void disposeDead();
     void letGoOfUnwanted();
     void makeRoomForOne(const QString &keep);
     void store(Entry entry);
@@ -85,6 +91,7 @@ private:
     QString m_running;     // being decoded ahead
     int m_decodingNow = 0; // decodes under way on the caller's thread
     Counts m_counts;
+    std::vector<Picture> m_dead; // let go of, to be freed in the background
     QThreadPool m_pool;
 };
 

@@ -142,7 +142,9 @@ void f1::img_s() {
     }
     if (err != Ok)
         return;
+    const QImage previous = g->image();
     g->setPicture(picture);
+    m_cache.letGo(previous);
     setWindowTitle(titleFor(name));
     placePicture();
 }

@@ -23,25 +23,24 @@ private slots:
     void invalidPictureIsRememberedToo();
 
 private:
-    QString file(int n) const { return QDir(m_dir->path()).filePath(QStringLiteral("f%1.bmp").arg(n)); }
+    QString file(int n) const {
+        return QDir(m_dir->path()).filePath(QStringLiteral("f%1.bmp").arg(n));
+    }
     // The neighbours of n in a ring of `count` files, next first.
-    QStringList ahead(int n, int count) const
-    {
+    QStringList ahead(int n, int count) const {
         return {file((n + 1) % count), file((n + count - 1) % count)};
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-void PictureCacheTest::init()
-{
+void PictureCacheTest::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     for (int n = 0; n < 8; ++n)
         writeFile(file(n), bmpBytes(QSize(10 + n, 10), Qt::red));
 }
 
-void PictureCacheTest::neighboursAreReadyBeforeTheStep()
-{
+void PictureCacheTest::neighboursAreReadyBeforeTheStep() {
     PictureCache cache;
     Picture picture;
     QCOMPARE(cache.take(file(0), ahead(0, 8), &picture), int(Ok));
@@ -60,8 +59,7 @@ void PictureCacheTest::neighboursAreReadyBeforeTheStep()
     QCOMPARE(cache.counts().fromCopy, 5);
 }
 
-void PictureCacheTest::neverMoreThanThreeHeld()
-{
+void PictureCacheTest::neverMoreThanThreeHeld() {
     // A large picture being decoded ahead while the viewer jumps elsewhere.
     writeFile(file(1), bmpBytes(QSize(3000, 2000), Qt::blue));
     PictureCache cache;
@@ -76,8 +74,7 @@ void PictureCacheTest::neverMoreThanThreeHeld()
     QCOMPARE(cache.held(), 3);
 }
 
-void PictureCacheTest::changedOrDeletedFileIsDecodedAgain()
-{
+void PictureCacheTest::changedOrDeletedFileIsDecodedAgain() {
     PictureCache cache;
     Picture picture;
     cache.take(file(0), ahead(0, 8), &picture);
@@ -94,8 +91,7 @@ void PictureCacheTest::changedOrDeletedFileIsDecodedAgain()
     QCOMPARE(cache.counts().fromCopy, 0);
 }
 
-void PictureCacheTest::replacedFileOfTheSameSizeAndTimeIsDecodedAgain()
-{
+void PictureCacheTest::replacedFileOfTheSameSizeAndTimeIsDecodedAgain() {
     PictureCache cache;
     Picture picture;
     cache.take(file(0), ahead(0, 8), &picture);
@@ -119,8 +115,7 @@ void PictureCacheTest::replacedFileOfTheSameSizeAndTimeIsDecodedAgain()
     QCOMPARE(picture.image.pixelColor(0, 0), QColor(Qt::yellow));
 }
 
-void PictureCacheTest::invalidPictureIsRememberedToo()
-{
+void PictureCacheTest::invalidPictureIsRememberedToo() {
     writeFile(file(1), "not a picture");
     PictureCache cache;
     Picture picture;
