@@ -205,26 +205,62 @@ QImage forDisplay(const QImage &image) {
     }
 }
 
-int decodeRaster(const QByteArray &bytes, Picture *picture) {
-    QByteArray data = bytes;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QByteArray format = QImageReader::imageFormat(&buffer);
-    buffer.seek(0);
-    // A packed DIB (a bitmap without its file header) has no signature for
-    // the content check to find; the DIB reader checks its header instead.
-    if (format.isEmpty())
+// A bitmap's information header without the file header before it (a packed
+// DIB): it has no signature, so its header fields are checked instead.
+bool looksLikeDib(const QByteArray &head) {
+    if (head.size() < 16)
+        return false;
+    const quint32 headerSize = le32(head, 0);
+    if (headerSize == 12)
+        return le16(head, 8) == 1 && QList<quint16>{1, 4, 8, 24}.contains(le16(head, 10));
+    if (!QList<quint32>{40, 52, 56, 64, 108, 124}.contains(headerSize))
+        return false;
+    return le16(head, 12) == 1 && QList<quint16>{0, 1, 4, 8, 16, 24, 32}.contains(le16(head, 14));
+}
+
+int readAllOf(QIODevice *device, QByteArray *bytes) {
+    *bytes = device->readAll();
+    if (auto *file = qobject_cast<QFileDevice *>(device); file && file->error() != QFile::NoError)
+        return GeneralFailure;
+    return Ok;
+}
+
+// Only the start of the file decides whether it is read at all, so that a
+// large file of another kind under "*.*" costs nothing.
+int decodeDevice(QIODevice *device, Picture *picture) {
+    *picture = Picture();
+    const QByteArray head = device->peek(512);
+    if (isEmf(head) || isWmf(head)) {
+        QByteArray bytes;
+        if (const int err = readAllOf(device, &bytes))
+            return err;
+        return isEmf(head) ? decodeEmf(bytes, &picture->image) : decodeWmf(bytes, &picture->image);
+    }
+    // The reader is chosen from the bytes alone, never from the file's name.
+    QByteArray headCopy = head;
+    QBuffer headBuffer(&headCopy);
+    headBuffer.open(QIODevice::ReadOnly);
+    QByteArray format = QImageReader::imageFormat(&headBuffer);
+    if (format.isEmpty() && looksLikeDib(head))
         format = "dib";
     if (!shownFormat(format))
         return InvalidPicture;
 
-    QImageReader reader(&buffer, format);
+    // An animation is played from the file's bytes, so those are kept.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (format == "gif") {
+        if (const int err = readAllOf(device, &bytes))
+            return err;
+        buffer.open(QIODevice::ReadOnly);
+        device = &buffer;
+    }
+    QImageReader reader(device, format);
     reader.setAutoTransform(true);
-    QImage image = reader.read();
+    const QImage image = reader.read();
     if (image.isNull())
-        return InvalidPicture;
+        return reader.error() == QImageReader::DeviceError ? GeneralFailure : InvalidPicture;
     picture->image = forDisplay(image);
-    picture->animation.clear();
     if (reader.supportsAnimation() && reader.imageCount() > 1)
         picture->animation = bytes;
     return Ok;
@@ -233,25 +269,20 @@ int decodeRaster(const QByteArray &bytes, Picture *picture) {
 } // namespace
 
 int decodePictureData(const QByteArray &bytes, Picture *picture) {
-    *picture = Picture();
-    if (isEmf(bytes))
-        return decodeEmf(bytes, &picture->image);
-    if (isWmf(bytes))
-        return decodeWmf(bytes, &picture->image);
-    return decodeRaster(bytes, picture);
+    QByteArray data = bytes;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    return decodeDevice(&buffer, picture);
 }
 
 int decodePicture(const QString &path, Picture *picture) {
     *picture = Picture();
-    QFile file(path);
     if (!QFileInfo(path).isFile())
         return FileNotFound;
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return GeneralFailure;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return GeneralFailure;
-    return decodePictureData(bytes, picture);
+    return decodeDevice(&file, picture);
 }
 
 } // namespace pomiv

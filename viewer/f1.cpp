@@ -153,7 +153,10 @@ void f1::stepForward() {
     const int count = d1->count();
     if (count == 0)
         return;
-    d1->setCurrentIndex(ViewIndex + 1 < count ? d1->currentIndex() + 1 : 0);
+    // The entry after the highlighted one; past the end (the highlight was
+    // moved on in the list) that is the first too.
+    const int next = d1->currentIndex() + 1;
+    d1->setCurrentIndex(ViewIndex + 1 < count && next < count ? next : 0);
     ViewIndex = d1->currentIndex();
     img_s();
 }
@@ -162,7 +165,8 @@ void f1::stepBack() {
     const int count = d1->count();
     if (count == 0)
         return;
-    d1->setCurrentIndex(ViewIndex - 1 < 0 ? count - 1 : d1->currentIndex() - 1);
+    const int previous = d1->currentIndex() - 1;
+    d1->setCurrentIndex(ViewIndex - 1 < 0 || previous < 0 ? count - 1 : previous);
     ViewIndex = d1->currentIndex();
     img_s();
 }
