@@ -31,16 +31,24 @@ std::mutex &metafileLock() {
     return lock;
 }
 
+// Little-endian fields; 0 past the end. Not inlined: GCC otherwise warns,
+// wrongly, about reading past an empty array.
+template <class T> [[gnu::noinline]] T little(const QByteArray &bytes, qsizetype at) {
+    if (at < 0 || at + qsizetype(sizeof(T)) > bytes.size())
+        return 0;
+    return qFromLittleEndian<T>(bytes.constData() + at);
+}
+
 quint32 le32(const QByteArray &bytes, qsizetype at) {
-    return qFromLittleEndian<quint32>(bytes.constData() + at);
+    return little<quint32>(bytes, at);
 }
 
 qint32 le32s(const QByteArray &bytes, qsizetype at) {
-    return qFromLittleEndian<qint32>(bytes.constData() + at);
+    return little<qint32>(bytes, at);
 }
 
 quint16 le16(const QByteArray &bytes, qsizetype at) {
-    return qFromLittleEndian<quint16>(bytes.constData() + at);
+    return little<quint16>(bytes, at);
 }
 
 bool isEmf(const QByteArray &bytes) {
@@ -63,13 +71,22 @@ bool isWmf(const QByteArray &bytes) {
     return (type == 1 || type == 2) && headerWords == 9 && (version == 0x0100 || version == 0x0300);
 }
 
-// The largest picture drawn from a metafile; beyond it the file is taken for
-// a broken one rather than an attempt made to allocate gigabytes.
+// The largest decoded picture, in megabytes: a 16000 x 16000 photograph.
+// Qt's own limit (128) would turn down an ordinary 48-megapixel camera's.
+// Beyond it a file is taken for a broken one rather than an attempt made to
+// allocate gigabytes.
+constexpr int largestPictureMb = 1024;
+
+void allowLargePictures() {
+    static std::once_flag once;
+    std::call_once(once, [] { QImageReader::setAllocationLimit(largestPictureMb); });
+}
+
 bool sensibleSize(const QSize &size) {
     if (size.width() <= 0 || size.height() <= 0)
         return false;
     const qint64 bytes = qint64(size.width()) * size.height() * 4;
-    return bytes <= qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+    return bytes <= qint64(largestPictureMb) * 1024 * 1024;
 }
 
 int renderSvg(const QByteArray &svg, const QSize &size, QImage *out) {
@@ -229,6 +246,7 @@ int readAllOf(QIODevice *device, QByteArray *bytes) {
 // large file of another kind under "*.*" costs nothing.
 int decodeDevice(QIODevice *device, Picture *picture) {
     *picture = Picture();
+    allowLargePictures();
     const QByteArray head = device->peek(512);
     if (isEmf(head) || isWmf(head)) {
         QByteArray bytes;
