@@ -17,6 +17,7 @@
 #include <emf2svg.h>
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
+#include <uemf_safe.h>
 
 namespace pomiv {
 
@@ -104,7 +105,45 @@ int renderSvg(const QByteArray &svg, const QSize &size, QImage *out) {
     return Ok;
 }
 
+// The converter trusts the offsets and sizes inside the file; a damaged
+// file must not make it read past the end. Every record lies within the
+// file, the header's own parts within the header, each record passes the
+// metafile library's own checks, and the end record is there.
+bool emfRecordsSound(const QByteArray &bytes) {
+    const qint64 total = bytes.size();
+    qint64 at = 0;
+    while (at + 8 <= total) {
+        const quint32 type = le32(bytes, at), size = le32(bytes, at + 4);
+        if (size < 8 || size % 4 != 0 || at + size > total)
+            return false;
+        if ((at == 0) != (type == 1))
+            return false;
+        if (type == 1) {
+            if (size < 88)
+                return false;
+            const qint64 descriptionChars = le32(bytes, at + 60),
+                         descriptionAt = le32(bytes, at + 64);
+            if (descriptionChars != 0 &&
+                (descriptionAt < 88 || descriptionAt + 2 * descriptionChars > size))
+                return false;
+            if (size >= 100) {
+                const qint64 formatSize = le32(bytes, at + 88), formatAt = le32(bytes, at + 92);
+                if (formatSize != 0 && (formatAt < 100 || formatAt + formatSize > size))
+                    return false;
+            }
+        }
+        if (!U_emf_record_safe(bytes.constData() + at))
+            return false;
+        if (type == 14) // the end
+            return true;
+        at += size;
+    }
+    return false;
+}
+
 int decodeEmf(const QByteArray &bytes, QImage *out) {
+    if (!emfRecordsSound(bytes))
+        return InvalidPicture;
     // The picture's size is the header's frame, in hundredths of a
     // millimetre; the device bounds serve when the frame is empty.
     const qint32 fl = le32s(bytes, 24), ft = le32s(bytes, 28), fr = le32s(bytes, 32),

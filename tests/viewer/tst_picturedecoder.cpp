@@ -108,6 +108,19 @@ void PictureDecoderTest::notAPicture_data() {
     QTest::newRow("emf header only") << emfBytes({20, 20}, Qt::red).left(108);
     QTest::newRow("emf header, garbage after")
         << emfBytes({20, 20}, Qt::red).left(108) + QByteArray(64, '\xff');
+    QTest::newRow("emf description past its header") << [] {
+        QByteArray b = emfBytes({20, 20}, Qt::red);
+        b[60] = '\xe8'; // 1000 characters
+        b[61] = '\x03';
+        b[64] = 88; // right after the header's fixed part
+        return b;
+    }();
+    QTest::newRow("emf record running past the end") << [] {
+        QByteArray b = emfBytes({20, 20}, Qt::red);
+        b[108 + 4] = '\x40'; // the brush record claims 0x4018 bytes
+        return b;
+    }();
+    QTest::newRow("emf without its end record") << emfBytes({20, 20}, Qt::red).chopped(20);
     QTest::newRow("wmf header only") << wmfBytes({20, 20}, Qt::red).left(22 + 18);
     QTest::newRow("emf of absurd size") << [] {
         QByteArray b = emfBytes({20, 20}, Qt::red);
