@@ -488,6 +488,9 @@ void ViewerTest::listShownHiddenAndClicked() {
     QCOMPARE(viewer->windowTitle(), titleFor("p3.bmp"));
     QCOMPARE(viewer->g->size(), sizeOf(3));
 
+    const QString build = qEnvironmentVariable("POMIV_BUILD_DIR", QDir::currentPath());
+    QVERIFY(viewer->grab().save(QDir(build).filePath("viewer-list.png")));
+
     // Steps work the same with the list shown.
     QTest::keyClick(viewer->g, Qt::Key_Right);
     QCOMPARE(viewer->windowTitle(), titleFor("p4.bmp"));
