@@ -14,6 +14,7 @@
 #include "settings/f2.h"
 #include "web/INTE.h"
 #include "web/URLs.h"
+#include "viewer/f1.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -353,7 +354,20 @@ void pmvmin::op2_Click(int index) {
     tx[0]->setText(withTrailingSeparator(tx[0]->text()));
 }
 
-void pmvmin::OKB_Click() {}
+void pmvmin::OKB_Click()
+{
+    setBusyPointer(this);
+    if (m_f1 && !m_f1->isVisible())
+        m_f1 = nullptr; // closed, only not yet discarded
+    openOnce(m_f1, [this] {
+        auto *viewer = new f1(this);
+        // The viewer is a window of its own (closing the main window leaves
+        // it open), but it does not outlive the main window.
+        connect(this, &QObject::destroyed, viewer, [viewer] { delete viewer; });
+        return viewer;
+    });
+    setArrowPointer(this);
+}
 
 void pmvmin::INTB_Click()
 {

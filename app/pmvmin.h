@@ -23,6 +23,7 @@ namespace pomiv {
 class br;
 class DriveList;
 class f2;
+class f1;
 class FileList;
 class FolderList;
 class INTE;
@@ -118,6 +119,7 @@ private:
     QPointer<URLs> m_urls;   // the saved-URL organiser while it is open
     QPointer<f2> m_f2;       // the settings dialog while it is open
     QPointer<br> m_br;       // the version dialog while it is open
+    QPointer<f1> m_f1;       // the image viewer, while it is open
 };
 
 } // namespace pomiv

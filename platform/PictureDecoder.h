@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace pomiv {
+
+// A decoded picture at the file's own size. For a picture with several frames
+// (an animated GIF) the file's bytes are kept as well, so the frames can be
+// played at their own delays; the image is then the first frame.
+struct Picture {
+    QImage image;
+    QByteArray animation;
+
+    bool isNull() const { return image.isNull(); }
+};
+
+// Reads a picture file: jpg, bmp, dib (with or without a file header), gif,
+// ico and cur through Qt's readers, the reader chosen from the content and not
+// from the name; emf and wmf through their SVG conversions, drawn at the
+// metafile's own size. A JPEG's orientation tag is applied.
+// Ok; InvalidPicture when the content is no picture read here; FileNotFound
+// when there is no file at the path; GeneralFailure when it cannot be read.
+int decodePicture(const QString &path, Picture *picture);
+
+// The same for a file's bytes already read: Ok or InvalidPicture.
+int decodePictureData(const QByteArray &bytes, Picture *picture);
+
+} // namespace pomiv

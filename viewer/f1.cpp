@@ -1,0 +1,362 @@
+#include "viewer/f1.h"
+
+#include "app/pmvmin.h"
+#include "platform/Errors.h"
+#include "platform/FileList.h"
+#include "platform/FileService.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+#include "platform/Ui.h"
+#include "settings/Shared.h"
+#include "viewer/PictureBox.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QShowEvent>
+
+#include <cmath>
+
+namespace pomiv {
+
+namespace {
+
+const QColor background(255, 192, 255);
+
+// The window's own unit: 17160 across and 11420.55 down fill the inner area
+// of 15240 x 10830 twips it opens with.
+constexpr double twipsPerUnitX = 15240.0 / 17160.0;
+constexpr double twipsPerUnitY = 10830.0 / 11420.55;
+
+QString jp(const char *utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QString titleFor(const QString &name) {
+    return name + QString(14, QLatin1Char(' ')) +
+           jp("「ダブルクリック、→、↓」次の画像\u3000「ＤＥＬ」画像の削除\u3000"
+              "「右クリック」この画面を閉じる\u3000「←、↑」前の画像");
+}
+
+} // namespace
+
+f1::f1(pmvmin *main) : m_main(main) {
+    setObjectName(QStringLiteral("f1"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(jp("画面の真中をダブルクリックしてください"));
+
+    client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setBackground(client, background);
+    client->setFocusPolicy(Qt::ClickFocus);
+    setCentralWidget(client);
+
+    g = new PictureBox(client);
+    g->setObjectName(QStringLiteral("g"));
+    setBackground(g, background);
+    g->setFocusPolicy(Qt::StrongFocus);
+    place(g, 0, 0, 6000, 7620);
+
+    d1 = new FileList(client);
+    d1->setObjectName(QStringLiteral("d1"));
+    d1->setSelectionMode(QAbstractItemView::SingleSelection);
+    place(d1, 0, 0, 1575, 0);
+    d1->hide();
+    setTabOrder(g, d1);
+
+    m1 = menuBar()->addAction(jp("ファイルリストの表示"));
+    m1->setObjectName(QStringLiteral("m1"));
+    m2 = menuBar()->addAction(jp("ファイルリストを隠す"));
+    m2->setObjectName(QStringLiteral("m2"));
+    connect(m1, &QAction::triggered, this, &f1::m1_Click);
+    connect(m2, &QAction::triggered, this, &f1::m2_Click);
+
+    for (QObject *o : {static_cast<QObject *>(client), static_cast<QObject *>(g),
+                       static_cast<QObject *>(d1), static_cast<QObject *>(d1->viewport())})
+        o->installEventFilter(this);
+
+    // Inner area of 15240 x 10830 twips, centred on the screen.
+    resize(px(15240), px(10830) + menuBar()->sizeHint().height());
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    g->setFocus();
+}
+
+f1::~f1() = default;
+
+QString f1::fullPath(int index) const {
+    return joinPath(d1->path(), d1->name(index));
+}
+
+void f1::placePicture() {
+    const double outerWidth = frameGeometry().width() * 15.0;
+    const double pictureWidth = g->width() * 15.0 / twipsPerUnitX;
+    const double left = (outerWidth - pictureWidth) / 2;
+    g->move(int(std::lround(left * twipsPerUnitX / 15.0)), 0);
+}
+
+void f1::Form_Load() {
+    placePicture();
+    if (m_main) {
+        // A folder that has gone since the main window read it lists
+        // nothing, rather than whatever folder the list held before.
+        const bool found = d1->setPath(m_main->d3->path()) == Ok;
+        d1->setPattern(found ? m_main->sr->currentText() : QString());
+    }
+    // A ViewIndex beyond the list (files deleted meanwhile) shows the last
+    // file, one below it the first.
+    if (d1->count() > 0) {
+        ViewIndex = std::clamp(ViewIndex, 0, d1->count() - 1);
+        d1->setCurrentIndex(ViewIndex);
+    }
+    Form_Resize();
+    m1->setVisible(true);
+    m2->setVisible(false);
+    img_s();
+}
+
+void f1::Form_Resize() {
+    const double outerHeight = frameGeometry().height() * 15.0;
+    const double height = (outerHeight - 200) * twipsPerUnitY / 15.0;
+    d1->setGeometry(0, 0, px(1575), std::max(0, int(std::lround(height))));
+}
+
+void f1::img_s() {
+    if (d1->count() == 0)
+        return;
+    const int index = d1->currentIndex();
+    if (index < 0)
+        return;
+    const QString name = d1->name(index);
+    const int count = d1->count();
+    const QStringList ahead{fullPath((index + 1) % count), fullPath((index + count - 1) % count)};
+    Picture picture;
+    const int err = m_cache.take(fullPath(index), ahead, &picture);
+    if (err == InvalidPicture) {
+        message(this, d1->name(ViewIndex) + jp("は対応している画像ファイルではありません。"));
+        setWindowTitle(titleFor(name));
+        return;
+    }
+    if (err != Ok)
+        return;
+    const QImage previous = g->image();
+    g->setPicture(picture);
+    m_cache.letGo(previous);
+    setWindowTitle(titleFor(name));
+    placePicture();
+}
+
+void f1::stepForward() {
+    const int count = d1->count();
+    if (count == 0)
+        return;
+    // The entry after the highlighted one; past the end (the highlight was
+    // moved on in the list) that is the first too.
+    const int next = d1->currentIndex() + 1;
+    d1->setCurrentIndex(ViewIndex + 1 < count && next < count ? next : 0);
+    ViewIndex = d1->currentIndex();
+    img_s();
+}
+
+void f1::stepBack() {
+    const int count = d1->count();
+    if (count == 0)
+        return;
+    const int previous = d1->currentIndex() - 1;
+    d1->setCurrentIndex(ViewIndex - 1 < 0 || previous < 0 ? count - 1 : previous);
+    ViewIndex = d1->currentIndex();
+    img_s();
+}
+
+void f1::deleteShown() {
+    // The file whose picture and name are on screen: ViewIndex, even when
+    // the list's highlight was moved by a typed letter since.
+    if (ViewIndex < 0 || ViewIndex >= d1->count())
+        return;
+    d1->setCurrentIndex(ViewIndex);
+    const QString name = d1->name(ViewIndex);
+    const QString path = fullPath(ViewIndex);
+    FileService files;
+    int err = files.getFile(path);
+    if (err == Ok)
+        err = files.deleteFile(path, true);
+    if (err != Ok) {
+        message(this, name + QLatin1Char(' ') + errorText(err));
+        return;
+    }
+    if (m_main)
+        m_main->d3->refresh();
+    d1->refresh();
+    if (d1->count() == 0) {
+        close();
+        return;
+    }
+    if (ViewIndex > d1->count() - 1)
+        ViewIndex = d1->count() - 1;
+    d1->setCurrentIndex(ViewIndex);
+    img_s();
+    ViewIndex = d1->currentIndex();
+}
+
+void f1::m1_Click() {
+    m1->setVisible(false);
+    m2->setVisible(true);
+    d1->show();
+}
+
+void f1::m2_Click() {
+    m1->setVisible(true);
+    m2->setVisible(false);
+    d1->hide();
+}
+
+void f1::g_MouseDown(double y) {
+    m_pressY = y;
+}
+
+void f1::g_MouseMove(Qt::MouseButtons buttons, double y) {
+    if (buttons != Qt::LeftButton)
+        return;
+    g->move(g->x(), g->y() + int(std::lround(y - m_pressY)));
+}
+
+void f1::Form_KeyUp(int key) {
+    switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        stepBack();
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        stepForward();
+        break;
+    case Qt::Key_Delete:
+        deleteShown();
+        break;
+    default:
+        break;
+    }
+}
+
+void f1::d1_KeyUp(int key) {
+    // The list has already moved its highlight (stopping at either end);
+    // going past an end wraps round.
+    const int count = d1->count();
+    switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        if (count == 0)
+            return;
+        if (ViewIndex - 1 < 0)
+            d1->setCurrentIndex(count - 1);
+        ViewIndex = d1->currentIndex();
+        img_s();
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        if (count == 0)
+            return;
+        if (count - 1 < ViewIndex + 1)
+            d1->setCurrentIndex(0);
+        ViewIndex = d1->currentIndex();
+        img_s();
+        break;
+    case Qt::Key_Delete:
+        deleteShown();
+        break;
+    default:
+        break;
+    }
+}
+
+void f1::d1_MouseUp(Qt::MouseButton button) {
+    if (button == Qt::RightButton) {
+        close();
+    } else if (button == Qt::LeftButton && d1->currentIndex() >= 0) {
+        ViewIndex = d1->currentIndex();
+        img_s();
+    }
+}
+
+bool f1::eventFilter(QObject *watched, QEvent *event) {
+    const bool onList = watched == d1 || watched == d1->viewport();
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        if (watched == g)
+            g_MouseDown(static_cast<QMouseEvent *>(event)->position().y());
+        break;
+    case QEvent::MouseMove:
+        if (watched == g) {
+            const auto *e = static_cast<QMouseEvent *>(event);
+            g_MouseMove(e->buttons(), e->position().y());
+        }
+        break;
+    case QEvent::MouseButtonDblClick:
+        if ((watched == g || watched == client) &&
+            static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+            stepForward();
+            return true;
+        }
+        break;
+    case QEvent::MouseButtonRelease: {
+        const Qt::MouseButton button = static_cast<QMouseEvent *>(event)->button();
+        if (watched == d1->viewport()) {
+            d1_MouseUp(button);
+        } else if ((watched == g || watched == client) && button == Qt::RightButton) {
+            close();
+            return true;
+        }
+        break;
+    }
+    case QEvent::KeyPress:
+        if (onList) {
+            // Left and right move the highlight as up and down do.
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Left || key == Qt::Key_Right) {
+                const int to = d1->currentIndex() + (key == Qt::Key_Left ? -1 : 1);
+                if (to >= 0 && to < d1->count())
+                    d1->setCurrentIndex(to);
+                return true;
+            }
+        }
+        break;
+    case QEvent::KeyRelease:
+        if (onList) {
+            const auto *e = static_cast<QKeyEvent *>(event);
+            if (!e->isAutoRepeat())
+                d1_KeyUp(e->key());
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void f1::keyReleaseEvent(QKeyEvent *event) {
+    // Releases on g, the inner area and the window itself arrive here; a held
+    // key steps once, when it is let go.
+    if (!event->isAutoRepeat())
+        Form_KeyUp(event->key());
+}
+
+void f1::showEvent(QShowEvent *event) {
+    QMainWindow::showEvent(event);
+    // Opening, once: now the window's frame is known, and with it the outer
+    // width that places the picture.
+    if (!m_opened) {
+        m_opened = true;
+        Form_Load();
+    }
+}
+
+void f1::resizeEvent(QResizeEvent *event) {
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+} // namespace pomiv

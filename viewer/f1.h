@@ -1,0 +1,74 @@
+#pragma once
+
+#include "viewer/PictureCache.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+
+namespace pomiv {
+
+class FileList;
+class PictureBox;
+class pmvmin;
+
+// The image viewer: the current folder's listed pictures one at a time, each
+// at its own size, stepped through with the mouse and the arrow keys, with
+// Delete to delete the file shown and the right button to close.
+class f1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // A viewer of the main window's current folder and filter; it opens (at
+    // ViewIndex) when first shown.
+    explicit f1(pmvmin *main);
+    ~f1() override;
+
+    QWidget *client; // the inner area; its free part takes double-clicks and right clicks
+    PictureBox *g;   // picture area: the picture at its own size
+    FileList *d1;    // the current folder's files, in the main window's order; hidden at first
+    QAction *m1;     // "ファイルリストの表示": shows the list
+    QAction *m2;     // "ファイルリストを隠す": hides the list
+
+    // Opening: takes the folder and filter, selects ViewIndex, shows it.
+    void Form_Load();
+    // The list's height follows the window's.
+    void Form_Resize();
+    // Shows the file selected in d1.
+    void img_s();
+
+    void stepForward();
+    void stepBack();
+    // Deletes the file shown, without asking.
+    void deleteShown();
+
+    void m1_Click();
+    void m2_Click();
+    void g_MouseDown(double y);
+    void g_MouseMove(Qt::MouseButtons buttons, double y);
+    // Key released on g or on the window itself.
+    void Form_KeyUp(int key);
+    void d1_KeyUp(int key);
+    void d1_MouseUp(Qt::MouseButton button);
+
+    // The decoded pictures (tests and the benchmark look at them).
+    PictureCache &pictures() { return m_cache; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QString fullPath(int index) const;
+    // The picture-left rule: g's left edge from the window's outer width.
+    void placePicture();
+
+    QPointer<pmvmin> m_main;
+    bool m_opened = false;
+    double m_pressY = 0; // pointer's height within g at the last press on it
+    PictureCache m_cache;
+};
+
+} // namespace pomiv
