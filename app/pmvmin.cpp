@@ -316,11 +316,12 @@ void pmvmin::sr_Click(int index) {
     updateViewButton();
 }
 
-bool pmvmin::showFolder(const QString &folder) {
+bool pmvmin::showFolder(const QString &folder, QWidget *reporter)
+{
     const Volumes &volumes = Volumes::instance();
     const QString drive = volumes.driveOf(folder);
-    if (!drive.isEmpty() && !volumes.isReady(drive)) {
-        message(this, jp("ドライブの準備ができていません"));
+    if (!folder.isEmpty() && !drive.isEmpty() && !volumes.isReady(drive)) {
+        message(reporter ? reporter : this, jp("ドライブの準備ができていません"));
         return false;
     }
     if (folder.isEmpty() || !QFileInfo(folder).isDir())

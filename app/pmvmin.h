@@ -102,6 +102,12 @@ public:
     // Enables the view button exactly when the file list has an entry.
     void updateViewButton();
 
+    // Shows a folder in the drive, folder and file lists (their change
+    // handlings apply). False when it cannot be shown; a drive that is not
+    // ready is reported (by the reporting window, or this one), and nothing
+    // has changed then.
+    bool showFolder(const QString &folder, QWidget *reporter = nullptr);
+
 protected:
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -109,10 +115,6 @@ protected:
 private:
     void buildControls(QWidget *client);
     void buildMenu();
-    // Shows a folder in the drive, folder and file lists (their change
-    // handlings apply). False when it cannot be shown; a drive that is not
-    // ready is reported, and nothing has changed then.
-    bool showFolder(const QString &folder);
 
     int m_checkedOption = 2; // the folder option chosen last
     QPointer<INTE> m_inte;   // the download window while it is open

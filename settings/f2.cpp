@@ -173,15 +173,7 @@ void f2::OKB_Click() {
 
     // The main window follows only when the folder can be shown there; its
     // lists stay where they were otherwise.
-    const Volumes &volumes = Volumes::instance();
-    const QString drive = volumes.driveOf(MainFolder);
-    if (!drive.isEmpty() && !volumes.isReady(drive)) {
-        message(this, jp("ドライブの準備ができていません"));
-    } else if (!MainFolder.isEmpty() && QFileInfo(MainFolder).isDir()) {
-        m_main->d1->setDrive(MainFolder);
-        if (m_main->d2->setPath(MainFolder) == Ok)
-            m_main->d3->setPath(m_main->d2->path());
-    }
+    m_main->showFolder(MainFolder, this);
     m_main->fr[0]->setText(DestFolder);
     m_main->fr[1]->setText(MainFolder);
     close();

@@ -231,18 +231,7 @@ void INTE::Form_Load() {
 }
 
 bool INTE::showInMain(const QString &folder) {
-    if (!m_main)
-        return false;
-    const Volumes &volumes = Volumes::instance();
-    const QString drive = volumes.driveOf(folder);
-    if (!folder.isEmpty() && !drive.isEmpty() && !volumes.isReady(drive)) {
-        message(this, jp("ドライブの準備ができていません"));
-        return false;
-    }
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        return false;
-    m_main->d1->setDrive(folder);
-    return m_main->d2->setPath(folder) == Ok && m_main->d3->setPath(folder) == Ok;
+    return m_main && m_main->showFolder(folder, this);
 }
 
 void INTE::op2_Click(int index) {
