@@ -76,6 +76,24 @@ int writeDataFile(const QString &path, const QString &text)
     return file.commit() ? Ok : GeneralFailure;
 }
 
+int rewriteDataFileInPlace(const QString &path, const QString &text)
+{
+    QFile file(path);
+    // Not opened with truncation: a file cut to nothing and written again is
+    // pushed to disk at once by some file systems, which is the cost this
+    // function avoids.
+    if (!file.open(QIODevice::ReadWrite)) {
+        if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
+            return PathNotFound;
+        return GeneralFailure;
+    }
+    const QByteArray bytes = encodeDataText(text);
+    if (file.write(bytes) != bytes.size() || !file.flush() || !file.resize(bytes.size()))
+        return GeneralFailure;
+    file.close();
+    return file.error() == QFileDevice::NoError ? Ok : GeneralFailure;
+}
+
 QStringList splitDataLines(const QString &text)
 {
     QStringList lines;

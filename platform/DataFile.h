@@ -28,6 +28,14 @@ int readDataFile(const QString &path, QString *text);
 // the old file as it was. Returns the error number (0 when written).
 int writeDataFile(const QString &path, const QString &text);
 
+// Rewrite a one-line data file in place: the new text over the old from
+// the start, then the file cut to the new length. Meant for a file rewritten
+// after every one of thousands of copies: no new file each time and nothing
+// forced to disk, which writeDataFile's replacement costs. Should the
+// program stop in between, the first line is already the new one. Returns
+// the error number (0 when written).
+int rewriteDataFileInPlace(const QString &path, const QString &text);
+
 // Lines of a data file, each ended by CR LF, CR or LF (the last one may have
 // no end).
 QStringList splitDataLines(const QString &text);

@@ -87,8 +87,8 @@ int readSettingsFolders()
 int f_save(const QString &mainFolder, const QString &destFolder, const QString &prefix,
            const QString &number)
 {
-    return writeDataFile(settingsFilePath(),
-                         formatSettingsLine(mainFolder, destFolder, prefix, number));
+    return rewriteDataFileInPlace(settingsFilePath(),
+                                  formatSettingsLine(mainFolder, destFolder, prefix, number));
 }
 
 } // namespace pomiv

@@ -142,9 +142,14 @@ void TransferTest::completeRun() {
         progress.append(w->s->value());
         return 0;
     });
+    // A longer line from before is replaced whole, nothing of it left.
+    writeFile(AppDir + QStringLiteral("pmvf2.ini"),
+              "\"" + QByteArray(300, 'm') + "\",\"d\",\"P\",\"12345\"\r\n");
     QTest::mouseClick(w->Command2, Qt::LeftButton);
     QTest::mouseClick(w->st, Qt::LeftButton);
 
+    QCOMPARE(readFile(AppDir + QStringLiteral("pmvf2.ini")),
+             formatSettingsLine(src(), dst(), "A", "3").toUtf8());
     QCOMPARE(filesIn(dst()), QStringList({"A1.jpg", "A2.gif"}));
     QCOMPARE(readFile(in(dst(), "A1.jpg")), QByteArray("xxxx"));
     QCOMPARE(readFile(in(dst(), "A2.gif")), QByteArray("yyyyyy"));
