@@ -203,6 +203,7 @@ void pmvmin::buildControls(QWidget *client)
     connect(Command2, &QPushButton::clicked, this, &pmvmin::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &pmvmin::Command3_Click);
     connect(st, &QPushButton::clicked, this, &pmvmin::st_Click);
+    connect(nc, &QPushButton::clicked, this, &pmvmin::nc_Click);
 }
 
 bool pmvmin::Form_Load()

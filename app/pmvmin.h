@@ -93,6 +93,7 @@ public:
     void Command2_Click();
     void Command3_Click();
     void st_Click();
+    void nc_Click();
 
     // Reads the settings file into the shared values and the transfer fields.
     void f_open();
