@@ -2,8 +2,9 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
-#include <unordered_map>
 
 namespace pomiv {
 
@@ -79,31 +80,25 @@ Sameness compareFiles(const QString &a, const QString &b) {
     }
 }
 
-namespace {
+static size_t keyHash(const ContentSample &s) {
+    const quint64 h = quint64(s.fingerprint) * 0x9E3779B97F4A7C15ull ^ quint64(s.length);
+    return size_t(h ^ (h >> 29));
+}
 
-struct SampleKey {
-    qint64 length;
-    qint64 fingerprint;
-    bool operator==(const SampleKey &) const = default;
-};
-
-struct SampleKeyHash {
-    size_t operator()(const SampleKey &k) const noexcept {
-        const quint64 h = quint64(k.fingerprint) * 0x9E3779B97F4A7C15ull ^ quint64(k.length);
-        return size_t(h ^ (h >> 29));
-    }
-};
-
-} // namespace
+static bool sameKey(const ContentSample &a, const ContentSample &b) {
+    return a.length == b.length && a.fingerprint == b.fingerprint;
+}
 
 std::vector<qsizetype> findRepeats(const std::vector<ContentSample> &samples,
                                    const std::function<Sameness(qsizetype, qsizetype)> &compare) {
     const qsizetype count = static_cast<qsizetype>(samples.size());
     std::vector<qsizetype> verdicts(samples.size(), notRepeated);
-    // Per key, the first file of every distinct content met so far, chained
-    // through nextDistinct in list order.
-    std::unordered_map<SampleKey, qsizetype, SampleKeyHash> firstOfKey;
-    firstOfKey.reserve(samples.size());
+    // Open-addressing table of the first file of every key, at most half
+    // full. Per key, the first files of the distinct contents met so far are
+    // chained through nextDistinct in list order.
+    const size_t tableSize = std::bit_ceil(std::max<size_t>(16, samples.size() * 2));
+    const size_t mask = tableSize - 1;
+    std::vector<qsizetype> firstOfKey(tableSize, -1);
     std::vector<qsizetype> nextDistinct(samples.size(), -1);
     std::vector<qsizetype> lastOfKey(samples.size(), -1);
 
@@ -113,12 +108,15 @@ std::vector<qsizetype> findRepeats(const std::vector<ContentSample> &samples,
             verdicts[i] = notChecked;
             continue;
         }
-        const auto [slot, inserted] = firstOfKey.try_emplace({s.length, s.fingerprint}, i);
-        if (inserted) {
+        size_t slot = keyHash(s) & mask;
+        while (firstOfKey[slot] >= 0 && !sameKey(samples[firstOfKey[slot]], s))
+            slot = (slot + 1) & mask;
+        if (firstOfKey[slot] < 0) {
+            firstOfKey[slot] = i;
             lastOfKey[i] = i;
             continue;
         }
-        const qsizetype head = slot->second;
+        const qsizetype head = firstOfKey[slot];
         qsizetype verdict = notRepeated;
         for (qsizetype j = head; j >= 0; j = nextDistinct[j]) {
             const Sameness same = compare(j, i);
