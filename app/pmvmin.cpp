@@ -200,6 +200,11 @@ void pmvmin::buildControls(QWidget *client) {
         connect(op2[i], &QRadioButton::clicked, this, [this, i] { op2_Click(i); });
     connect(OKB, &QPushButton::clicked, this, &pmvmin::OKB_Click);
     connect(INTB, &QPushButton::clicked, this, &pmvmin::INTB_Click);
+    connect(Command1, &QPushButton::clicked, this, &pmvmin::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &pmvmin::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &pmvmin::Command3_Click);
+    connect(st, &QPushButton::clicked, this, &pmvmin::st_Click);
+    connect(nc, &QPushButton::clicked, this, &pmvmin::nc_Click);
 }
 
 bool pmvmin::Form_Load() {

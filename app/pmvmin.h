@@ -95,6 +95,11 @@ public:
     void m1_2_Click();
     void m1_3_Click();
     void bs_Click();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void st_Click();
+    void nc_Click();
 
     // Reads the settings file into the shared values and the transfer fields.
     void f_open();

@@ -8,6 +8,12 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace pomiv {
 
 static bool isValidUtf8WithNonAscii(const QByteArray &bytes) {
@@ -71,6 +77,41 @@ int writeDataFile(const QString &path, const QString &text) {
         return GeneralFailure;
     }
     return file.commit() ? Ok : GeneralFailure;
+}
+
+int rewriteDataFile(const QString &path, const QString &text) {
+    const QByteArray bytes = encodeDataText(text);
+#ifdef Q_OS_UNIX
+    // A small file whose new content is no longer than the old one is
+    // written over in place: one write inside blocks the file already has,
+    // so neither a full disk nor a size limit can cut it short, and nothing
+    // is forced to disk. Then the file is cut to the new length; should the
+    // program stop just before, only text after the complete new line is
+    // left, which no reader reaches. Anything else takes the replacement.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd >= 0) {
+        struct stat st;
+        const bool inPlace = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= 4096 &&
+                             bytes.size() <= st.st_size && qint64(st.st_blocks) * 512 >= st.st_size;
+        bool written = false;
+        if (inPlace) {
+            // The old bytes are kept to put back should the write stop short
+            // (a size limit): only the bytes it changed need restoring, and
+            // those it could write.
+            QByteArray old(qsizetype(st.st_size), Qt::Uninitialized);
+            if (::pread(fd, old.data(), size_t(old.size()), 0) == old.size()) {
+                const ssize_t n = ::pwrite(fd, bytes.constData(), size_t(bytes.size()), 0);
+                written = n == bytes.size() && ::ftruncate(fd, bytes.size()) == 0;
+                if (!written && n > 0)
+                    (void)!::pwrite(fd, old.constData(), size_t(n), 0);
+            }
+        }
+        const bool closed = ::close(fd) == 0;
+        if (inPlace && written && closed)
+            return Ok;
+    }
+#endif
+    return writeDataFile(path, text);
 }
 
 QStringList splitDataLines(const QString &text) {

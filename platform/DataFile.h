@@ -28,6 +28,13 @@ int readDataFile(const QString &path, QString *text);
 // the old file as it was. Returns the error number (0 when written).
 int writeDataFile(const QString &path, const QString &text);
 
+// Rewrite a small data file that is written again and again (after every
+// one of thousands of copies) without the cost of a new file each time:
+// in place when that cannot leave it cut short, else as writeDataFile. Either
+// way a crash or a full disk leaves the complete old or new content. Returns
+// the error number (0 when written).
+int rewriteDataFile(const QString &path, const QString &text);
+
 // Lines of a data file, each ended by CR LF, CR or LF (the last one may have
 // no end).
 QStringList splitDataLines(const QString &text);

@@ -31,11 +31,37 @@ int FileService::copyFile(const QString &source, const QString &destination) con
         if (const int err = copyFault()(source, destination))
             return err;
     }
-    if (!QFileInfo(source).isFile())
+    QFile in(source);
+    if (!QFileInfo(source).isFile() || !in.open(QIODevice::ReadOnly))
         return GeneralFailure;
-    // QFile::copy never replaces an existing destination; a copy cut short
-    // is removed by it.
-    return QFile::copy(source, destination) ? Ok : GeneralFailure;
+    // The destination is created here or not at all, so a file that appeared
+    // in the meantime is never replaced.
+    QFile out(destination);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return QFileInfo::exists(destination) ? FileAlreadyExists : GeneralFailure;
+    // Left to the system to write out, as any file copy is: a run of
+    // thousands of copies must not wait on the disk after each one.
+    bool ok = true;
+    QByteArray block(256 * 1024, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = in.read(block.data(), block.size());
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        if (out.write(block.constData(), got) != got) {
+            ok = false;
+            break;
+        }
+    }
+    out.close();
+    if (!ok || out.error() != QFileDevice::NoError) {
+        // A copy cut short is not left behind.
+        out.remove();
+        return GeneralFailure;
+    }
+    out.setPermissions(in.permissions());
+    return Ok;
 }
 
 int FileService::getFile(const QString &path) const {

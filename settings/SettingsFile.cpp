@@ -80,8 +80,8 @@ int readSettingsFolders() {
 
 int f_save(const QString &mainFolder, const QString &destFolder, const QString &prefix,
            const QString &number) {
-    return writeDataFile(settingsFilePath(),
-                         formatSettingsLine(mainFolder, destFolder, prefix, number));
+    return rewriteDataFile(settingsFilePath(),
+                           formatSettingsLine(mainFolder, destFolder, prefix, number));
 }
 
 } // namespace pomiv

@@ -33,8 +33,10 @@ int readSettings(QStringList *fields, int wanted = 4);
 // as it is read. Returns the error number.
 int readSettingsFolders();
 
-// The one writer: rewrites the whole file with the four values. Returns the
-// error number; the old file stays as it was on failure.
+// The one writer: rewrites the whole file with the four values. The transfer
+// and the download call it after every file, so it is cheap; a crash or a
+// full disk still leaves the complete old or new line. Returns the error
+// number; the old file stays as it was on failure.
 int f_save(const QString &mainFolder, const QString &destFolder, const QString &prefix,
            const QString &number);
 

@@ -165,6 +165,35 @@ private slots:
         QCOMPARE(filesIn(m_dir.path()), QStringList{"pmvf2.ini"});
     }
 
+    void rewriteKeepsOneCompleteLine() {
+        // Shorter, equal, longer, much shorter: in place or replaced, the file
+        // always holds exactly the last line written.
+        for (const char *number : {"1000", "999", "998", "123456789012", "7"}) {
+            QCOMPARE(f_save("/m", "/d", "P", number), int(Ok));
+            QCOMPARE(readFile(settingsFilePath()),
+                     formatSettingsLine("/m", "/d", "P", number).toLatin1());
+        }
+        QCOMPARE(filesIn(m_dir.path()), QStringList{"pmvf2.ini"});
+    }
+
+    void shorterRewriteUnderASizeLimit()
+    {
+        QCOMPARE(f_save("/a-long-main-folder", "/dest", "A", "7"), int(Ok));
+        const QByteArray before = readFile(settingsFilePath());
+        // Even a rewrite within the old length can be stopped short by a
+        // size limit: the old line must come back whole.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 8;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const int err = f_save("/short", "/dest", "A", "8");
+        setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY(err != Ok);
+        QCOMPARE(readFile(settingsFilePath()), before);
+    }
+
     void writeIntoMissingFolderFails() {
         AppDir = m_dir.path() + "/missing/";
         QCOMPARE(f_save("/a", "/b", "", ""), int(PathNotFound));

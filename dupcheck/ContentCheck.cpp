@@ -1,0 +1,71 @@
+// The main window's content check.
+
+#include "dupcheck/ContentCheck.h"
+
+#include "app/pmvmin.h"
+#include "dupcheck/ContentRules.h"
+#include "platform/Errors.h"
+#include "platform/FileList.h"
+#include "platform/FileService.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+#include "platform/Ui.h"
+
+#include <QRadioButton>
+
+#include <algorithm>
+
+namespace pomiv {
+
+void Module1::dup_chk(pmvmin &window, const QStringList &paths, int count) {
+    count = std::min<int>(count, paths.size());
+    // Every file is read before any is changed.
+    std::vector<ContentSample> samples;
+    samples.reserve(count);
+    for (int i = 0; i < count; ++i)
+        samples.push_back(sampleFile(paths[i]));
+    const std::vector<qsizetype> verdicts = findRepeats(
+        samples, [&](qsizetype a, qsizetype b) { return compareFiles(paths[a], paths[b]); });
+
+    const bool rename = window.op1[0]->isChecked();
+    const FileService files;
+    int acted = 0;
+    int failed = 0;
+    for (int i = 0; i < count; ++i) {
+        if (verdicts[i] == notChecked) {
+            ++failed;
+            continue;
+        }
+        if (verdicts[i] == notRepeated)
+            continue;
+        const QString &path = paths[i];
+        int err = Ok;
+        if (rename)
+            err = files.renameFile(path, path.chopped(1) + QLatin1Char('_'));
+        else if ((err = files.getFile(path)) == Ok)
+            err = files.deleteFile(path, true);
+        if (err == Ok)
+            ++acted;
+        else
+            ++failed;
+    }
+
+    QString text = QLatin1Char(' ') + QString::number(acted) + QLatin1Char(' ') +
+                   QStringLiteral("個のファイルがありました");
+    if (failed > 0)
+        text += QStringLiteral("\n確認または変更できなかったファイル： %1 個").arg(failed);
+    message(&window, text);
+}
+
+void pmvmin::nc_Click() {
+    setBusyPointer(this);
+    QStringList paths;
+    paths.reserve(d3->count());
+    for (const QString &name : d3->names())
+        paths.append(joinPath(d3->path(), name));
+    Module1::dup_chk(*this, paths, static_cast<int>(paths.size()));
+    d3->refresh();
+    setArrowPointer(this);
+}
+
+} // namespace pomiv

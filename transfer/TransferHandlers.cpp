@@ -1,0 +1,110 @@
+// The main window's numbered transfer: the selection list and the copy run.
+
+#include "app/pmvmin.h"
+
+#include "platform/DriveList.h"
+#include "platform/Errors.h"
+#include "platform/FileList.h"
+#include "platform/FileService.h"
+#include "platform/FolderList.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+#include "settings/SettingsFile.h"
+#include "settings/Shared.h"
+#include "transfer/NumberedNames.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+
+#include <optional>
+
+namespace pomiv {
+
+void pmvmin::Command1_Click() {
+    d4->clear();
+    for (int i = 0; i < d3->count(); ++i) {
+        if (d3->isSelected(i))
+            d4->addItem(d3->name(i));
+    }
+}
+
+void pmvmin::Command2_Click() {
+    d4->clear();
+    d4->addItems(d3->names());
+}
+
+void pmvmin::Command3_Click() {
+    d4->clear();
+}
+
+void pmvmin::st_Click() {
+    const int n = d4->count();
+    if (n == 0)
+        return;
+    s->setMaximum(n);
+    QStringList names;
+    names.reserve(n);
+    for (int i = 0; i < n; ++i)
+        names.append(d4->item(i)->text());
+    d4->clear();
+    if (tx[1]->text().isEmpty() || tx[2]->text().isEmpty()) {
+        message(this, QStringLiteral("正しく入力してください"));
+        return;
+    }
+
+    // The run holds the window until it ends: no events are handled in
+    // between, only the progress bar is repainted. The first failure ends it.
+    const int err = [&]() -> int {
+        const FileService files;
+        std::optional<qint64> number;
+        for (int k = 0; k < n; ++k) {
+            s->setValue(k);
+            s->repaint();
+            if (DestFolder.isEmpty())
+                DestFolder = tx[0]->text();
+            if (!number) {
+                number = parseRunningNumber(tx[2]->text());
+                if (!number)
+                    return TypeMismatch;
+            }
+            const QString newName = numberedName(tx[1]->text(), *number, names[k]);
+            if (const int e = files.copyFile(joinPath(tx[0]->text(), names[k]),
+                                             joinPath(DestFolder, newName)))
+                return e;
+            d4->addItem(newName);
+            ++*number;
+            tx[2]->setText(numberText(*number));
+            // A settings file that cannot be written ends the run without a
+            // message, whatever the reason.
+            if (f_save(MainFolder, DestFolder, tx[1]->text(), tx[2]->text()) != Ok)
+                return GeneralFailure;
+        }
+        d1->setDrive(DestFolder);
+        if (const int e = d2->setPath(DestFolder))
+            return e;
+        d3->refresh();
+        s->setValue(0);
+        d4->clear();
+        return Ok;
+    }();
+
+    switch (err) {
+    case TypeMismatch:
+        message(this, QStringLiteral("正しく入力してください、") + errorText(TypeMismatch));
+        tx[1]->clear();
+        tx[2]->clear();
+        break;
+    case PathNotFound:
+        message(this, QStringLiteral("ドライブの準備ができません"), MsgButtons::Ok,
+                MsgIcon::Critical);
+        break;
+    case FileAlreadyExists:
+        message(this, QStringLiteral("同名ファイルがあります"), MsgButtons::Ok, MsgIcon::Critical);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace pomiv
