@@ -1,5 +1,7 @@
 #include "web/DownloadRules.h"
 
+#include "transfer/NumberedNames.h"
+
 #include "platform/Errors.h"
 
 #include <limits>
@@ -7,28 +9,14 @@
 namespace pomiv {
 
 int parseNumberField(const QString &text, qint64 *value) {
-    const QString t = text.trimmed();
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-'))) {
-        negative = t[i] == QLatin1Char('-');
-        ++i;
-    }
-    const qsizetype digits = t.size() - i;
-    if (digits < 1 || digits > 15)
+    // The same reading as the numbered transfer's, the download's own range.
+    const std::optional<qint64> number = parseRunningNumber(text);
+    if (!number)
         return TypeMismatch;
-    qint64 v = 0;
-    for (; i < t.size(); ++i) {
-        const char16_t c = t[i].unicode();
-        if (c < u'0' || c > u'9')
-            return TypeMismatch;
-        v = v * 10 + (c - u'0');
-    }
-    if (negative)
-        v = -v;
-    if (v < std::numeric_limits<qint32>::min() || v > std::numeric_limits<qint32>::max())
+    if (*number < std::numeric_limits<qint32>::min() ||
+        *number > std::numeric_limits<qint32>::max())
         return NumberOverflow;
-    *value = v;
+    *value = *number;
     return Ok;
 }
 
