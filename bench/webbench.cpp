@@ -126,11 +126,9 @@ void benchDownload() {
     test::LocalHttpServer server;
     QByteArray picture("\xFF\xD8\xFF\xE0");
     picture.append(QByteArray(200 * 1024 - picture.size(), 'p'));
-    for (int i = 0; i < 200; ++i) {
-        test::HttpAnswer a = test::HttpAnswer::page(picture, "image/jpeg");
-        a.delayMs = 50;
-        server.answer(QStringLiteral("/pic/%1.jpg").arg(i), a);
-    }
+    for (int i = 0; i < 200; ++i)
+        server.answer(QStringLiteral("/pic/%1.jpg").arg(i),
+                      {.body = picture, .type = "image/jpeg", .delayMs = 50});
     pmvmin main;
     MainFolder = DestFolder = dir.path();
     const long idleKb = statusKb("VmRSS:");

@@ -1,0 +1,130 @@
+// The download's widget-free rules: link extraction and the base URL, what
+// counts as a picture, names from addresses, and appending to the saved main
+// URLs file.
+
+#include "settings/Shared.h"
+#include "tests/support/TestSupport.h"
+#include "web/DownloadRules.h"
+#include "web/LinkExtract.h"
+#include "web/PomiIni.h"
+
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace pomiv;
+using namespace pomiv::test;
+
+static QByteArray sjis(const QString &text) {
+    return QStringEncoder("Shift_JIS").encode(text);
+}
+
+struct Scan {
+    QString page{};
+    QStringList links{};
+    QString base = "http://h/d/", baseAfter = base;
+};
+
+struct IniAppend {
+    QByteArray before{};
+    QString address{};
+    QByteArray after{};
+};
+
+class TestWebRules : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+private slots:
+    void init() { AppDir = m_dir.path() + "/"; }
+
+    void extract_data() {
+        QTest::addColumn<Scan>("s");
+        QTest::newRow("relative") << Scan{"<a href=\"pic/a.jpg\">", {"http://h/d/pic/a.jpg"}};
+        QTest::newRow("root relative, prefix not in base")
+            << Scan{"<a href=\"/img/b.jpg\">", {"http://h/d/img/b.jpg"}};
+        // The cut base and the prefix stay in force for the later links.
+        QTest::newRow("root relative cuts the base")
+            << Scan{"<a href=\"/img/b.jpg\"><a href=\"a.jpg\"><a href=\"/img/y.jpg\">",
+                    {"http://h/img/b.jpg", "http://h/a.jpg", "http://h/img/y.jpg"},
+                    "http://h/img/",
+                    "http://h/"};
+        QTest::newRow("prefix without a leading slash does not cut")
+            << Scan{"<a href=\"img/x.jpg\">", {"http://h/d/img/img/x.jpg"}, "http://h/d/img/"};
+        QTest::newRow("dot dot") << Scan{"<a href=\"../c.jpg\">", {"http://h/d/../c.jpg"}};
+        QTest::newRow("upper-case JPG and jpeg")
+            << Scan{"<A HREF=\"http://h/e.JPG\"><a href=\"f.jpeg\">", {}};
+        QTest::newRow("embedded address")
+            << Scan{"<a href=\"http://h/go?u=http://i/g.jpg\">", {"http://i/g.jpg"}};
+        QTest::newRow("unquoted href leaves the marker on")
+            << Scan{"<a href=x.html>x</a><img src=\"t.jpg\">", {"http://h/d/t.jpg"}};
+        QTest::newRow("single quotes: the next double quote collects")
+            << Scan{"<a href='s.jpg'>x</a><b \"u.jpg\">", {"http://h/d/u.jpg"}};
+        QTest::newRow("hRef starts nothing") << Scan{"<a hRef=\"z.jpg\">", {}};
+        QTest::newRow("src, data-src and srcset are not links")
+            << Scan{"<img src=\"a.jpg\" data-src=\"b.jpg\" srcset=\"c.jpg 1x, d.jpg\">", {}};
+        QTest::newRow("protocol-relative, same host")
+            << Scan{"<a href=\"//h/x.jpg\">", {"http://h/x.jpg"}, "http://h/d/", "http:/"};
+        QTest::newRow("protocol-relative, another host")
+            << Scan{"<a href=\"//o/x.jpg\">", {"http://h/d//o/x.jpg"}};
+        QTest::newRow("duplicates are kept") << Scan{"<a href=\"a.jpg\"><a href=\"a.jpg\">",
+                                                     {"http://h/d/a.jpg", "http://h/d/a.jpg"}};
+        QTest::newRow("value without a closing quote runs to the end")
+            << Scan{"<a href=\"abc.jpg", {"http://h/d/abc.jpg"}};
+        QTest::newRow("marker at the very end") << Scan{"x href", {}};
+    }
+
+    void extract() {
+        QFETCH(Scan, s);
+        const LinkScan scan = extractLinks(s.page, s.base);
+        QCOMPARE(scan.links, s.links);
+        QCOMPARE(scan.baseUrl, s.baseAfter);
+    }
+
+    void goodPictureAndSafeName() {
+        // Sizes, HTML, error answers and names with dots, backslashes or
+        // percent signs are tried by the download run.
+        const QByteArray rest(20000, 'x'), jpeg = "\xFF\xD8\xFF\xE0";
+        for (const QByteArray &head : {QByteArray("\x89PNG\r\n\x1A\n"), QByteArray("GIF89a"),
+                                       QByteArray("BM"), QByteArray("RIFF\0\0\0\0WEBP", 12)})
+            QVERIFY2(isGoodPicture(head + rest, 200), head.constData());
+        QVERIFY(isGoodPicture(jpeg + rest, 206));
+        QVERIFY(!isGoodPicture(jpeg + rest, 302));
+        QVERIFY(!isGoodPicture("PK\x03\x04" + rest, 200));
+        const QString query = "http://h/p?x=1&y=\"a\"|b<c>*.jpg";
+        QCOMPARE(addressName(query), "p?x=1&y=\"a\"|b<c>*.jpg");
+        QCOMPARE(safeFileName(addressName(query)), "p_x=1&y=_a__b_c__.jpg");
+        QCOMPARE(safeFileName(addressName("http://h/c:\td.jpg")), "c__d.jpg");
+    }
+
+    void appendToPomiIni_data() {
+        QTest::addColumn<IniAppend>("a");
+        const QByteArray jpLine = "\"http://h/日本.html\"";
+        const QString jp = "http://h/写真.html", beyond = "http://h/한국/😀.html";
+        QTest::newRow("no line end") << IniAppend{"\"a\"", "n", "\"a\"\r\n\"n\"\r\n"};
+        QTest::newRow("LF end") << IniAppend{"\"a\"\n", "n", "\"a\"\n\"n\"\r\n"};
+        QTest::newRow("CR end") << IniAppend{"\"a\"\r", "n", "\"a\"\r\"n\"\r\n"};
+        QTest::newRow("empty file") << IniAppend{"", "n", "\"n\"\r\n"};
+        QTest::newRow("Shift_JIS file, Shift_JIS line")
+            << IniAppend{sjis(jpLine + "\r\n"), jp, sjis(jpLine + "\r\n\"" + jp + "\"\r\n")};
+        QTest::newRow("UTF-8 file, UTF-8 line")
+            << IniAppend{jpLine + "\r\n", jp, jpLine + "\r\n\"" + jp.toUtf8() + "\"\r\n"};
+        QTest::newRow("beyond Shift_JIS: all in UTF-8")
+            << IniAppend{sjis(jpLine), beyond, jpLine + "\r\n\"" + beyond.toUtf8() + "\"\r\n"};
+        QByteArray junk; // every byte but CR and LF
+        for (int i = 1; i < 256; ++i)
+            junk.append(char(i == 10 || i == 13 ? 'x' : i));
+        QTest::newRow("binary bytes kept")
+            << IniAppend{junk, "http://h/", junk + "\r\n\"http://h/\"\r\n"};
+    }
+
+    void appendToPomiIni() {
+        QFETCH(IniAppend, a);
+        writeFile(PomiIni::path(), a.before);
+        QCOMPARE(PomiIni::append(a.address), 0);
+        QCOMPARE(readFile(PomiIni::path()), a.after);
+    }
+};
+
+QTEST_MAIN(TestWebRules)
+#include "tst_webrules.moc"
