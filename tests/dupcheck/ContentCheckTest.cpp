@@ -1,34 +1,30 @@
 #include "app/pmvmin.h"
+#include "dupcheck/ContentRules.h"
 #include "platform/Errors.h"
 #include "platform/FileList.h"
 #include "platform/FolderList.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
 using namespace pomiv;
 using namespace pomiv::test;
 
-// Records the window's pointer when the final message appears.
-class PointerAtMessage : public MessageBoxes {
+// Records each message as its text, with "|plain" when it has no icon and
+// "|busy" when the window shows the busy pointer at the time.
+class Boxes : public MessageBoxes {
 public:
-    explicit PointerAtMessage(QWidget *window) : m_window(window) {}
+    explicit Boxes(QWidget *window) : m_window(window) {}
     MsgAnswer show(QWidget *, const QString &text, MsgButtons, MsgIcon icon) override {
-        texts.append(text);
-        icons.append(icon);
-        shapes.append(m_window->cursor().shape());
+        shown << text + (icon == MsgIcon::None ? "|plain" : "") +
+                     (m_window->cursor().shape() == Qt::WaitCursor ? "|busy" : "");
         return MsgAnswer::Ok;
     }
-    QStringList texts;
-    QList<MsgIcon> icons;
-    QList<Qt::CursorShape> shapes;
+    QStringList shown;
 
 private:
     QWidget *m_window;
@@ -37,212 +33,169 @@ private:
 class ContentCheckTest : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
-    void emptyList();
-    void threeTheSame_data();
-    void threeTheSame();
-    void firstAndThird();
-    void sameFingerprintOtherBytes_data();
-    void sameFingerprintOtherBytes();
-    void emptyFiles();
-    void renamedFilesAndTheFilter_data();
-    void renamedFilesAndTheFilter();
-    void onlyListedFilesTakePart();
-    void readOnlyDuplicateDeleted();
-    void renameTargetExists();
-    void fileVanishedBeforeReading();
-    void pointerAndMessage();
+    void cleanup() { MessageBoxes::setInstance(nullptr); }
+    void check_data();
+    void check();
+    void fingerprint();
+    void compare();
+    void grouping();
 
 private:
-    QString at(const char *name) const { return QDir(m_folder).filePath(QString::fromUtf8(name)); }
-    void put(const char *name, const QByteArray &bytes) { writeFile(at(name), bytes); }
-    // Shows the folder with a filter and runs the check with an option.
-    void check(const QString &pattern, bool rename);
-    QString countText(int count) const {
-        return QStringLiteral(" %1 個のファイルがありました").arg(count);
-    }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_folder;
-    std::unique_ptr<pmvmin> w;
-    PointerAtMessage *m_boxes = nullptr;
+    QTemporaryDir m_dir;
+    QString path(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
 };
 
-void ContentCheckTest::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_folder = m_dir->filePath(QStringLiteral("pics"));
-    QDir().mkpath(m_folder);
-    w = std::make_unique<pmvmin>();
-    auto boxes = std::make_unique<PointerAtMessage>(w.get());
-    m_boxes = boxes.get();
-    MessageBoxes::setInstance(std::move(boxes));
+// Bytes that differ at every sampled offset.
+static QByteArray noise(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(i * 131 + i / 257);
+    return bytes;
 }
 
-void ContentCheckTest::cleanup() {
-    MessageBoxes::setInstance(nullptr);
-    w.reset();
-    m_dir.reset();
+void ContentCheckTest::fingerprint() {
+    // The length plus the bytes at offsets 0, 50, 100, ... read unsigned.
+    QByteArray sampled(101, '\x7f');
+    sampled[0] = 1;
+    sampled[50] = 2;
+    sampled[100] = 3;
+    QCOMPARE(fingerprintOf(sampled), qint64(101 + 1 + 2 + 3));
+    QCOMPARE(fingerprintOf(QByteArray(1, '\xff')), qint64(1 + 255));
+    // The same read from a file in blocks, sizes around the blocks' ends.
+    for (int size : {0, 50, 262143, 262144, 262145, 262150, 262151, 786433}) {
+        writeFile(path("f"), noise(size));
+        const ContentSample sample = sampleFile(path("f"));
+        QVERIFY(sample.readable);
+        QCOMPARE(sample.length, qint64(size));
+        QCOMPARE(sample.fingerprint, fingerprintOf(noise(size)));
+    }
 }
 
-void ContentCheckTest::check(const QString &pattern, bool rename) {
-    QCOMPARE(w->d2->setPath(m_folder), int(Ok));
-    w->d3->setPattern(pattern);
-    QVERIFY(w->op1[0]->isChecked());
-    if (!rename)
-        w->op1[1]->setChecked(true);
-    QTest::mouseClick(w->nc, Qt::LeftButton);
+void ContentCheckTest::compare() {
+    // One byte differs, beyond the first block; a file that cannot be read.
+    const QByteArray big = noise(600000);
+    writeFile(path("a"), big);
+    for (qsizetype at : {262145, 599999}) {
+        QByteArray other = big;
+        other[at] = static_cast<char>(big[at] ^ 1);
+        writeFile(path("b"), other);
+        QCOMPARE(compareFiles(path("a"), path("b")), Sameness::Different);
+    }
+    QCOMPARE(compareFiles(path("a"), path("a")), Sameness::Same);
+    QCOMPARE(compareFiles(path("a"), path("missing")), Sameness::Unreadable);
+    QCOMPARE(compareFiles(path("missing"), path("a")), Sameness::Unreadable);
 }
 
-void ContentCheckTest::emptyList() {
-    put("only.gif", "gif");
-    check(QStringLiteral("*.jpg"), true);
-    QCOMPARE(m_boxes->texts, QStringList({countText(0)}));
-    QCOMPARE(filesIn(m_folder), QStringList({"only.gif"}));
+void ContentCheckTest::grouping() {
+    // Contents given one letter a file; "?" cannot be compared.
+    const auto verdicts = [](const std::vector<ContentSample> &samples, const QString &contents) {
+        const std::vector<qsizetype> found = findRepeats(samples, [&](qsizetype a, qsizetype b) {
+            if (contents[a] == u'?' || contents[b] == u'?')
+                return Sameness::Unreadable;
+            return contents[a] == contents[b] ? Sameness::Same : Sameness::Different;
+        });
+        return QList<qsizetype>(found.begin(), found.end());
+    };
+    const qsizetype kept = notRepeated;
+    // Only files of equal length and equal fingerprint are compared.
+    QCOMPARE(verdicts({{50, 60, true}, {60, 60, true}, {60, 61, true}, {50, 60, true}}, "aaaa"),
+             QList<qsizetype>({kept, kept, kept, 0}));
+    // A file that cannot be compared is left unchecked, not kept.
+    QCOMPARE(verdicts({{5, 5, true}, {5, 5, true}, {5, 5, true}}, "a?a"),
+             QList<qsizetype>({kept, notChecked, 0}));
 }
 
-void ContentCheckTest::threeTheSame_data() {
+void ContentCheckTest::check_data() {
+    // The files in list order with their bytes; "twist" is done to b.jpg
+    // once the list is shown. "after" is the folder afterwards.
+    QTest::addColumn<QString>("pattern");
     QTest::addColumn<bool>("rename");
+    QTest::addColumn<QString>("twist");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QByteArrayList>("bytes");
     QTest::addColumn<QStringList>("after");
-    QTest::addColumn<QStringList>("listed");
-    QTest::newRow("change extension")
-        << true << QStringList({"B.jp_", "a.jpg", "c.jp_"}) << QStringList({"a.jpg"});
-    QTest::newRow("delete") << false << QStringList({"a.jpg"}) << QStringList({"a.jpg"});
-}
-
-void ContentCheckTest::threeTheSame() {
-    QFETCH(bool, rename);
-    QFETCH(QStringList, after);
-    QFETCH(QStringList, listed);
-    const QByteArray bytes = QByteArray(70000, 'p') + "end";
-    put("c.jpg", bytes);
-    put("B.jpg", bytes);
-    put("a.jpg", bytes);
-    check(QStringLiteral("*.jpg"), rename);
-    QCOMPARE(filesIn(m_folder), after);
-    for (const QString &name : after)
-        QCOMPARE(readFile(QDir(m_folder).filePath(name)), bytes);
-    QCOMPARE(m_boxes->texts, QStringList({countText(2)}));
-    QCOMPARE(w->d3->names(), listed);
-}
-
-void ContentCheckTest::firstAndThird() {
-    put("a.jpg", "same bytes");
-    put("b.jpg", "other");
-    put("c.jpg", "same bytes");
-    check(QStringLiteral("*.jpg"), false);
-    QCOMPARE(filesIn(m_folder), QStringList({"a.jpg", "b.jpg"}));
-    QCOMPARE(m_boxes->texts, QStringList({countText(1)}));
-}
-
-void ContentCheckTest::sameFingerprintOtherBytes_data() {
-    QTest::addColumn<QByteArray>("first");
-    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<int>("acted");
+    QTest::addColumn<int>("failed");
+    const QByteArray big = QByteArray(300000, 'p') + "end"; // more than one block
     QByteArray photo(5000, 'q');
     QByteArray retouched = photo;
-    retouched[1234] = 'r'; // between two sampled offsets
+    retouched[1234] = 'r'; // between two sampled offsets: same fingerprint
     QByteArray fifty(50, 'x');
-    fifty[0] = 10;
-    QTest::newRow("differ between samples") << photo << retouched;
-    QTest::newRow("50 and 60 bytes") << fifty << QByteArray(60, '\0');
+    fifty[0] = 10; // same fingerprint as sixty zero bytes
+    const QString jpg = QStringLiteral("*.jpg");
+    const QStringList abc = {"a.jpg", "b.jpg", "c.jpg"};
+    const QStringList ab = {"a.jpg", "b.jpg"};
+    const QStringList abcd = {"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
+    // clang-format off
+    QTest::newRow("empty list") << jpg << true << "" << QStringList({"only.gif"}) << QByteArrayList({"gif"})
+        << QStringList({"only.gif"}) << 0 << 0;
+    QTest::newRow("three the same, renamed") << jpg << true << "" << QStringList({"c.jpg", "B.jpg", "a.jpg"})
+        << QByteArrayList({big, big, big}) << QStringList({"B.jp_", "a.jpg", "c.jp_"}) << 2 << 0;
+    QTest::newRow("three the same, deleted") << jpg << false << "" << abc << QByteArrayList({big, big, big})
+        << QStringList({"a.jpg"}) << 2 << 0;
+    QTest::newRow("first and third") << jpg << false << "" << abc << QByteArrayList({"same", "other", "same"})
+        << ab << 1 << 0;
+    QTest::newRow("differ between samples") << jpg << false << "" << abcd
+        << QByteArrayList({photo, retouched, retouched, photo}) << QStringList({"a.jpg", "b.jpg"}) << 2 << 0;
+    QTest::newRow("50 and 60 bytes") << jpg << false << "" << ab << QByteArrayList({fifty, QByteArray(60, '\0')})
+        << ab << 0 << 0;
+    QTest::newRow("empty files") << jpg << false << "" << abcd
+        << QByteArrayList({"", "full", "", ""}) << ab << 2 << 0;
+    QTest::newRow("renamed under *.*") << "*.*" << true << "" << ab << QByteArrayList({"twin", "twin"})
+        << QStringList({"a.jpg", "b.jp_"}) << 1 << 0;
+    QTest::newRow("GIF like a listed JPEG") << jpg << false << "" << QStringList({"a.gif", "b.jpg"})
+        << QByteArrayList({"pic", "pic"}) << QStringList({"a.gif", "b.jpg"}) << 0 << 0;
+    QTest::newRow("rename target exists") << jpg << true << "" << QStringList({"a.jpg", "b.jp_", "b.jpg", "c.jpg"})
+        << QByteArrayList({"copy", "kept", "copy", "copy"}) << QStringList({"a.jpg", "b.jp_", "b.jpg", "c.jp_"}) << 1 << 1;
+    QTest::newRow("read-only copy deleted") << jpg << false << "read-only" << ab << QByteArrayList({"copy", "copy"})
+        << QStringList({"a.jpg"}) << 1 << 0;
+    QTest::newRow("vanished before reading") << jpg << false << "vanish" << abc << QByteArrayList({"copy", "copy", "copy"})
+        << QStringList({"a.jpg"}) << 1 << 1;
+    // clang-format on
 }
 
-void ContentCheckTest::sameFingerprintOtherBytes() {
-    QFETCH(QByteArray, first);
-    QFETCH(QByteArray, second);
-    put("a.jpg", first);
-    put("b.jpg", second);
-    check(QStringLiteral("*.jpg"), false);
-    QCOMPARE(filesIn(m_folder), QStringList({"a.jpg", "b.jpg"}));
-    QCOMPARE(readFile(at("b.jpg")), second);
-    QCOMPARE(m_boxes->texts, QStringList({countText(0)}));
-}
-
-void ContentCheckTest::emptyFiles() {
-    put("a.jpg", "");
-    put("b.jpg", "not empty");
-    put("c.jpg", "");
-    put("d.jpg", "");
-    check(QStringLiteral("*.jpg"), false);
-    QCOMPARE(filesIn(m_folder), QStringList({"a.jpg", "b.jpg"}));
-    QCOMPARE(m_boxes->texts, QStringList({countText(2)}));
-}
-
-void ContentCheckTest::renamedFilesAndTheFilter_data() {
-    QTest::addColumn<QString>("pattern");
-    QTest::addColumn<QStringList>("listed");
-    QTest::newRow("*.jpg") << "*.jpg" << QStringList({"a.jpg"});
-    QTest::newRow("*.*") << "*.*" << QStringList({"a.jpg", "b.jp_"});
-}
-
-void ContentCheckTest::renamedFilesAndTheFilter() {
+void ContentCheckTest::check() {
     QFETCH(QString, pattern);
-    QFETCH(QStringList, listed);
-    put("a.jpg", "twins");
-    put("b.jpg", "twins");
-    check(pattern, true);
-    QCOMPARE(filesIn(m_folder), QStringList({"a.jpg", "b.jp_"}));
-    QCOMPARE(w->d3->names(), listed);
-    QCOMPARE(m_boxes->texts, QStringList({countText(1)}));
-}
+    QFETCH(bool, rename);
+    QFETCH(QString, twist);
+    QFETCH(QStringList, names);
+    QFETCH(QByteArrayList, bytes);
+    QFETCH(QStringList, after);
+    QFETCH(int, acted);
+    QFETCH(int, failed);
+    QTemporaryDir dir;
+    const QString b = dir.filePath(QStringLiteral("b.jpg"));
+    for (qsizetype i = 0; i < names.size(); ++i)
+        writeFile(dir.filePath(names[i]), bytes[i]);
+    pmvmin w;
+    auto boxes = std::make_unique<Boxes>(&w);
+    const QStringList &shown = boxes->shown;
+    MessageBoxes::setInstance(std::move(boxes));
+    QCOMPARE(w.d2->setPath(dir.path()), int(Ok));
+    w.d3->setPattern(pattern);
+    w.d3->count(); // the list is read as the user sees it, before the twist
+    if (twist == QLatin1String("read-only"))
+        QVERIFY(QFile::setPermissions(b, QFileDevice::ReadOwner));
+    else if (twist == QLatin1String("vanish"))
+        QVERIFY(QFile::remove(b));
+    w.op1[1]->setChecked(!rename);
+    QTest::mouseClick(w.nc, Qt::LeftButton);
 
-void ContentCheckTest::onlyListedFilesTakePart() {
-    put("a.gif", "picture");
-    put("b.jpg", "picture");
-    check(QStringLiteral("*.jpg"), false);
-    QCOMPARE(filesIn(m_folder), QStringList({"a.gif", "b.jpg"}));
-    QCOMPARE(m_boxes->texts, QStringList({countText(0)}));
-}
-
-void ContentCheckTest::readOnlyDuplicateDeleted() {
-    put("a.jpg", "copy");
-    put("b.jpg", "copy");
-    QVERIFY(QFile::setPermissions(at("b.jpg"), QFileDevice::ReadOwner | QFileDevice::ReadUser));
-    check(QStringLiteral("*.jpg"), false);
-    QCOMPARE(filesIn(m_folder), QStringList({"a.jpg"}));
-    QCOMPARE(m_boxes->texts, QStringList({countText(1)}));
-}
-
-void ContentCheckTest::renameTargetExists() {
-    put("a.jpg", "copy");
-    put("b.jpg", "copy");
-    put("c.jpg", "copy");
-    put("b.jp_", "kept as it is");
-    check(QStringLiteral("*.jpg"), true);
-    QCOMPARE(filesIn(m_folder), QStringList({"a.jpg", "b.jp_", "b.jpg", "c.jp_"}));
-    QCOMPARE(readFile(at("b.jp_")), QByteArray("kept as it is"));
-    QCOMPARE(readFile(at("b.jpg")), QByteArray("copy"));
-    QCOMPARE(m_boxes->texts,
-             QStringList(
-                 {countText(1) + QStringLiteral("\n確認または変更できなかったファイル： 1 個")}));
-}
-
-void ContentCheckTest::fileVanishedBeforeReading() {
-    put("a.jpg", "copy");
-    put("b.jpg", "copy");
-    put("c.jpg", "copy");
-    QCOMPARE(w->d2->setPath(m_folder), int(Ok));
-    w->d3->setPattern(QStringLiteral("*.jpg"));
-    QCOMPARE(w->d3->count(), 3); // the list as the user sees it
-    QVERIFY(QFile::remove(at("b.jpg")));
-    w->op1[1]->setChecked(true);
-    w->nc_Click();
-    QCOMPARE(filesIn(m_folder), QStringList({"a.jpg"}));
-    QCOMPARE(m_boxes->texts,
-             QStringList(
-                 {countText(1) + QStringLiteral("\n確認または変更できなかったファイル： 1 個")}));
-    QCOMPARE(w->d3->names(), QStringList({"a.jpg"}));
-}
-
-void ContentCheckTest::pointerAndMessage() {
-    put("a.jpg", "copy");
-    put("b.jpg", "copy");
-    check(QStringLiteral("*.jpg"), true);
-    QCOMPARE(m_boxes->shapes, QList<Qt::CursorShape>({Qt::WaitCursor}));
-    QCOMPARE(m_boxes->icons, QList<MsgIcon>({MsgIcon::None}));
-    QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
+    // Nothing is changed but the files acted on, and no byte of any file.
+    QCOMPARE(filesIn(dir.path()), after);
+    for (const QString &name : after) {
+        const qsizetype i =
+            names.contains(name) ? names.indexOf(name) : names.indexOf(name.chopped(1) + 'g');
+        QCOMPARE(readFile(dir.filePath(name)), bytes.value(i));
+    }
+    QString text = QStringLiteral(" %1 個のファイルがありました").arg(acted);
+    if (failed)
+        text += QStringLiteral("\n確認または変更できなかったファイル： %1 個").arg(failed);
+    QCOMPARE(shown, QStringList({text + "|plain|busy"}));
+    QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
+    // The list is read again: renamed files leave it or stay by the pattern.
+    QCOMPARE(w.d3->names(),
+             QDir(dir.path()).entryList({pattern}, QDir::Files, QDir::Name | QDir::IgnoreCase));
 }
 
 QTEST_MAIN(ContentCheckTest)

@@ -6,9 +6,9 @@
 #include "settings/SettingsFile.h"
 #include "settings/Shared.h"
 #include "tests/support/TestSupport.h"
+#include "transfer/NumberedNames.h"
 
 #include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -24,52 +24,64 @@ using namespace pomiv::test;
 class TransferTest : public QObject {
     Q_OBJECT
 private slots:
+    void newName();
+    void runningNumber();
+
     void init();
     void cleanup();
-
     void selectionList();
+    void completeRun_data();
     void completeRun();
-    void startNumbers_data();
-    void startNumbers();
-    void extensionPart();
-    void foldersEndingInSeparator();
-    void noDestinationFolder();
-    void clashMidRun();
-    void numberNotANumber_data();
-    void numberNotANumber();
-    void emptyField_data();
-    void emptyField();
-    void emptySelectionList();
-    void namesLookedUpInCurrentFolder();
-    void failuresWithoutMessage_data();
-    void failuresWithoutMessage();
-    void missingDestinationFolder();
+    void stoppedRun_data();
+    void stoppedRun();
 
 private:
     QString src() const { return m_dir->filePath(QStringLiteral("src")); }
     QString dst() const { return m_dir->filePath(QStringLiteral("dst")); }
-    QString in(const QString &folder, const char *name) const {
-        return QDir(folder).filePath(QString::fromUtf8(name));
+    void select(const QStringList &names) {
+        w->d4->clear();
+        w->d4->addItems(names);
     }
-    void select(const QStringList &names);
-    QStringList selection() const;
-    QStringList settingsFields() const;
-    // The window stayed on the source folder and shows the copies made so
-    // far, after a run that stopped.
-    void checkStoppedAfter(const QStringList &copied, const QString &number);
+    QStringList selection() const {
+        QStringList names;
+        for (int i = 0; i < w->d4->count(); ++i)
+            names.append(w->d4->item(i)->text());
+        return names;
+    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MessageRecorder> m_messages;
     std::unique_ptr<pmvmin> w;
 };
 
+void TransferTest::newName() {
+    // The extension part runs from the last dot, unless that is the first
+    // character.
+    const std::pair<const char *, const char *> names[] = {
+        {"x.jpg", "A1.jpg"}, {"photo.jpeg", "A1.jpeg"}, {"ab.c", "A1.c"}, {"README", "A1"},
+        {".profile", "A1"},  {"a.b.c.GIF", "A1.GIF"},   {"x.", "A1."}};
+    for (const auto &[source, name] : names)
+        QCOMPARE(numberedName(QStringLiteral("A"), 1, QString::fromUtf8(source)), QString(name));
+}
+
+void TransferTest::runningNumber() {
+    const std::pair<const char *, qint64> numbers[] = {
+        {"007", 7}, {"  12\t", 12}, {"+5", 5}, {"-0", 0}, {"999999999999999", 999999999999999}};
+    for (const auto &[text, number] : numbers)
+        QCOMPARE(parseRunningNumber(QString::fromUtf8(text)), std::optional<qint64>(number));
+    const QStringList refused = {"abc", "1.5", "1,000", "",    "   ",
+                                 "-",   "- 1", "1 2",   "1e3", "1000000000000000"};
+    for (const QString &text : refused)
+        QVERIFY2(!parseRunningNumber(text), qPrintable(text));
+}
+
 void TransferTest::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     QDir(m_dir->path()).mkpath(QStringLiteral("app"));
     QDir(m_dir->path()).mkpath(QStringLiteral("dst"));
-    writeFile(in(src(), "x.jpg"), "xxxx");
-    writeFile(in(src(), "y.gif"), "yyyyyy");
+    writeFile(src() + QStringLiteral("/x.jpg"), "xxxx");
+    writeFile(src() + QStringLiteral("/y.gif"), "yyyyyy");
     AppDir = m_dir->filePath(QStringLiteral("app")) + QLatin1Char('/');
     MainFolder = src();
     DestFolder = dst();
@@ -87,301 +99,150 @@ void TransferTest::cleanup() {
     m_dir.reset();
 }
 
-void TransferTest::select(const QStringList &names) {
-    w->d4->clear();
-    w->d4->addItems(names);
-}
-
-QStringList TransferTest::selection() const {
-    QStringList names;
-    for (int i = 0; i < w->d4->count(); ++i)
-        names.append(w->d4->item(i)->text());
-    return names;
-}
-
-QStringList TransferTest::settingsFields() const {
-    QStringList fields;
-    readSettings(&fields);
-    return fields;
-}
-
-void TransferTest::checkStoppedAfter(const QStringList &copied, const QString &number) {
-    QCOMPARE(selection(), copied);
-    QCOMPARE(w->tx[2]->text(), number);
-    QCOMPARE(w->d3->path(), src());
-    QCOMPARE(w->tx[0]->text(), src());
-    if (!copied.isEmpty())
-        QCOMPARE(settingsFields().value(3), number);
-}
-
 void TransferTest::selectionList() {
-    writeFile(in(src(), "b.jpg"), "b");
+    writeFile(src() + QStringLiteral("/b.jpg"), "b");
     w->d3->refresh();
-    QCOMPARE(w->d3->names(), QStringList({"b.jpg", "x.jpg", "y.gif"}));
-
-    select({"old"});
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    QCOMPARE(selection(), QStringList());
-
     w->d3->setSelected(2, true);
     w->d3->setSelected(0, true);
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    QCOMPARE(selection(), QStringList({"b.jpg", "y.gif"}));
-
     QTest::mouseClick(w->Command2, Qt::LeftButton);
     QCOMPARE(selection(), QStringList({"b.jpg", "x.jpg", "y.gif"}));
-
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    QCOMPARE(selection(), QStringList({"b.jpg", "y.gif"}));
     QTest::mouseClick(w->Command3, Qt::LeftButton);
     QCOMPARE(selection(), QStringList());
-    QVERIFY(m_messages->shown().isEmpty());
 }
 
-void TransferTest::completeRun() {
-    QList<int> progress;
-    FileService::setCopyFaultForTests([&](const QString &, const QString &) {
-        progress.append(w->s->value());
-        return 0;
-    });
-    // A longer line from before is replaced whole, nothing of it left.
-    writeFile(AppDir + QStringLiteral("pmvf2.ini"),
-              "\"" + QByteArray(300, 'm') + "\",\"d\",\"P\",\"12345\"\r\n");
-    QTest::mouseClick(w->Command2, Qt::LeftButton);
-    QTest::mouseClick(w->st, Qt::LeftButton);
-
-    QCOMPARE(readFile(AppDir + QStringLiteral("pmvf2.ini")),
-             formatSettingsLine(src(), dst(), "A", "3").toUtf8());
-    QCOMPARE(filesIn(dst()), QStringList({"A1.jpg", "A2.gif"}));
-    QCOMPARE(readFile(in(dst(), "A1.jpg")), QByteArray("xxxx"));
-    QCOMPARE(readFile(in(dst(), "A2.gif")), QByteArray("yyyyyy"));
-    QCOMPARE(filesIn(src()), QStringList({"x.jpg", "y.gif"}));
-    QCOMPARE(w->tx[2]->text(), QStringLiteral("3"));
-    QCOMPARE(settingsFields(), QStringList({src(), dst(), "A", "3"}));
-    QCOMPARE(selection(), QStringList());
-    QCOMPARE(progress, QList<int>({0, 1}));
-    QCOMPARE(w->s->maximum(), 2);
-    QCOMPARE(w->s->value(), 0);
-    // The main window now shows the destination folder with the copies.
-    QCOMPARE(w->d2->path(), dst());
-    QCOMPARE(w->d3->path(), dst());
-    QCOMPARE(w->tx[0]->text(), dst());
-    QCOMPARE(w->d3->names(), QStringList({"A1.jpg", "A2.gif"}));
-    QCOMPARE(DestFolder, dst());
-    QVERIFY(m_messages->shown().isEmpty());
-
-    // The next run goes on from the stored number.
-    w->d2->setPath(src());
-    select({"x.jpg"});
-    w->st_Click();
-    QCOMPARE(filesIn(dst()), QStringList({"A1.jpg", "A2.gif", "A3.jpg"}));
-    QCOMPARE(settingsFields().value(3), QStringLiteral("4"));
-}
-
-void TransferTest::startNumbers_data() {
+void TransferTest::completeRun_data() {
+    // dest: "set", "root" (both folders end in a separator, as drive roots
+    // do) or "none" (copies go to the folder shown).
+    QTest::addColumn<QString>("dest");
     QTest::addColumn<QString>("start");
     QTest::addColumn<QStringList>("copies");
     QTest::addColumn<QString>("next");
-    QTest::newRow("leading zeros") << "007" << QStringList({"A7.jpg", "A8.gif"}) << "9";
-    QTest::newRow("blanks and sign") << " +5 " << QStringList({"A5.jpg", "A6.gif"}) << "7";
-    QTest::newRow("negative") << "-1" << QStringList({"A-1.jpg", "A0.gif"}) << "1";
+    // clang-format off
+    QTest::newRow("from 1") << "set" << "1" << QStringList({"A1.jpg", "A2.gif"}) << "3";
+    QTest::newRow("leading zeros") << "set" << "007" << QStringList({"A7.jpg", "A8.gif"}) << "9";
+    QTest::newRow("through zero") << "set" << "-1" << QStringList({"A-1.jpg", "A0.gif"}) << "1";
+    QTest::newRow("at the root") << "root" << "1" << QStringList({"A1.jpg", "A2.gif"}) << "3";
+    QTest::newRow("no destination") << "none" << "1" << QStringList({"A1.jpg", "A2.gif"}) << "3";
+    // clang-format on
 }
 
-void TransferTest::startNumbers() {
+void TransferTest::completeRun() {
+    QFETCH(QString, dest);
     QFETCH(QString, start);
     QFETCH(QStringList, copies);
     QFETCH(QString, next);
-    w->tx[2]->setText(start);
-    select({"x.jpg", "y.gif"});
-    w->st_Click();
-    QCOMPARE(filesIn(dst()), copies);
-    QCOMPARE(w->tx[2]->text(), next);
-    QCOMPARE(settingsFields().value(3), next);
-}
-
-void TransferTest::extensionPart() {
-    writeFile(in(src(), "photo.jpeg"), "p");
-    writeFile(in(src(), "ab.c"), "c");
-    writeFile(in(src(), "README"), "r");
-    select({"photo.jpeg", "ab.c", "README"});
-    w->st_Click();
-    QCOMPARE(filesIn(dst()), QStringList({"A1.jpeg", "A2.c", "A3"}));
-    QCOMPARE(readFile(in(dst(), "A3")), QByteArray("r"));
-}
-
-void TransferTest::foldersEndingInSeparator() {
-    // Drive roots carry their separator; no second one goes between folder
-    // and name.
-    QStringList paths;
+    const QString target = dest == QLatin1String("none") ? src() : dst();
+    if (dest == QLatin1String("root")) {
+        w->tx[0]->setText(src() + QLatin1Char('/'));
+        DestFolder = dst() + QLatin1Char('/');
+    } else if (dest == QLatin1String("none")) {
+        DestFolder.clear();
+    }
+    QStringList copied;
+    QList<int> progress;
     FileService::setCopyFaultForTests([&](const QString &from, const QString &to) {
-        paths << from << to;
+        copied << from << to;
+        progress.append(w->s->value());
         return 0;
     });
-    w->tx[0]->setText(src() + QLatin1Char('/'));
-    DestFolder = dst() + QLatin1Char('/');
-    select({"x.jpg"});
-    w->st_Click();
-    QCOMPARE(paths, QStringList({in(src(), "x.jpg"), in(dst(), "A1.jpg")}));
-    QCOMPARE(filesIn(dst()), QStringList({"A1.jpg"}));
-    QCOMPARE(w->d3->path(), dst());
-}
+    w->tx[2]->setText(start);
+    QTest::mouseClick(w->Command2, Qt::LeftButton);
+    QTest::mouseClick(w->st, Qt::LeftButton);
 
-void TransferTest::noDestinationFolder() {
-    DestFolder.clear();
-    select({"x.jpg", "y.gif"});
-    w->st_Click();
-    QCOMPARE(filesIn(src()), QStringList({"A1.jpg", "A2.gif", "x.jpg", "y.gif"}));
-    QCOMPARE(filesIn(dst()), QStringList());
-    QCOMPARE(DestFolder, src());
-    QCOMPARE(settingsFields(), QStringList({src(), src(), "A", "3"}));
-    QCOMPARE(w->d3->path(), src());
-    QCOMPARE(w->d3->names(), QStringList({"A1.jpg", "A2.gif", "x.jpg", "y.gif"}));
-    QVERIFY(m_messages->shown().isEmpty());
-}
-
-void TransferTest::clashMidRun() {
-    writeFile(in(src(), "z.jpg"), "zz");
-    writeFile(in(dst(), "A2.gif"), "old");
-    select({"x.jpg", "y.gif", "z.jpg"});
-    w->st_Click();
-
-    QCOMPARE(filesIn(dst()), QStringList({"A1.jpg", "A2.gif"}));
-
-    checkStoppedAfter({"A1.jpg"}, QStringLiteral("2"));
-    QCOMPARE(readFile(in(dst(), "A2.gif")), QByteArray("old"));
-    QCOMPARE(readFile(in(dst(), "A1.jpg")), QByteArray("xxxx"));
-    QCOMPARE(w->s->value(), 1);
-    QCOMPARE(m_messages->shown().size(), 1);
-    const ShownMessage &shown = m_messages->shown().first();
-    QCOMPARE(shown.text, QStringLiteral("同名ファイルがあります"));
-    QCOMPARE(shown.buttons, MsgButtons::Ok);
-    QCOMPARE(shown.icon, MsgIcon::Critical);
-}
-
-void TransferTest::numberNotANumber_data() {
-    QTest::addColumn<QString>("number");
-    QTest::newRow("letters") << "abc";
-    QTest::newRow("fraction") << "1.5";
-    QTest::newRow("thousands separator") << "1,000";
-    QTest::newRow("blanks only") << "  ";
-}
-
-void TransferTest::numberNotANumber() {
-    QFETCH(QString, number);
-    writeFile(AppDir + QStringLiteral("pmvf2.ini"), "\"m\",\"d\",\"P\",\"9\"\r\n");
-    w->tx[2]->setText(number);
-    select({"x.jpg", "y.gif"});
-    w->st_Click();
-
-    QCOMPARE(filesIn(dst()), QStringList());
-    QCOMPARE(selection(), QStringList());
-    QCOMPARE(w->tx[1]->text(), QString());
-    QCOMPARE(w->tx[2]->text(), QString());
+    QCOMPARE(copied, QStringList({src() + "/x.jpg", target + '/' + copies[0], src() + "/y.gif",
+                                  target + '/' + copies[1]}));
+    QCOMPARE(readFile(target + '/' + copies[0]), QByteArray("xxxx"));
+    QCOMPARE(readFile(target + '/' + copies[1]), QByteArray("yyyyyy"));
+    QCOMPARE(progress, QList<int>({0, 1}));
+    QCOMPARE(w->s->maximum(), 2);
+    QCOMPARE(w->s->value(), 0);
+    QCOMPARE(w->tx[2]->text(), next);
+    const QString destAfter = dest == QLatin1String("root") ? dst() + '/' : target;
     QCOMPARE(readFile(AppDir + QStringLiteral("pmvf2.ini")),
-             QByteArray("\"m\",\"d\",\"P\",\"9\"\r\n"));
-    QCOMPARE(m_messages->shown().size(), 1);
-    const ShownMessage &shown = m_messages->shown().first();
-    QCOMPARE(shown.text, QStringLiteral("正しく入力してください、") + errorText(TypeMismatch));
-    QVERIFY(shown.text.size() > QStringLiteral("正しく入力してください、").size());
-    QCOMPARE(shown.icon, MsgIcon::None);
-    QCOMPARE(w->d3->path(), src());
-}
-
-void TransferTest::emptyField_data() {
-    QTest::addColumn<QString>("prefix");
-    QTest::addColumn<QString>("number");
-    QTest::newRow("no prefix") << ""
-                               << "1";
-    QTest::newRow("no number") << "A"
-                               << "";
-}
-
-void TransferTest::emptyField() {
-    QFETCH(QString, prefix);
-    QFETCH(QString, number);
-    w->tx[1]->setText(prefix);
-    w->tx[2]->setText(number);
-    select({"x.jpg"});
-    w->st_Click();
-    QCOMPARE(m_messages->texts(), QStringList({"正しく入力してください"}));
-    QCOMPARE(m_messages->shown().first().icon, MsgIcon::None);
+             formatSettingsLine(src(), destAfter, "A", next).toUtf8());
     QCOMPARE(selection(), QStringList());
-    QCOMPARE(filesIn(dst()), QStringList());
-    QCOMPARE(w->tx[1]->text(), prefix);
-    QCOMPARE(w->tx[2]->text(), number);
-    QVERIFY(!QFile::exists(AppDir + QStringLiteral("pmvf2.ini")));
-}
-
-void TransferTest::emptySelectionList() {
-    w->s->setValue(0);
-    const int maximum = w->s->maximum();
-    w->st_Click();
-    QVERIFY(m_messages->shown().isEmpty());
-    QCOMPARE(w->s->maximum(), maximum);
-    QCOMPARE(w->tx[2]->text(), QStringLiteral("1"));
-    QCOMPARE(filesIn(dst()), QStringList());
-    QVERIFY(!QFile::exists(AppDir + QStringLiteral("pmvf2.ini")));
-}
-
-void TransferTest::namesLookedUpInCurrentFolder() {
-    // Picked in one folder, run in another: the names are looked up where
-    // the window is now; one that is not there ends the run silently.
-    writeFile(in(src(), "gone.jpg"), "g");
-    const QString other = m_dir->filePath(QStringLiteral("other"));
-    writeFile(in(other, "x.jpg"), "other x");
-    select({"x.jpg", "gone.jpg", "y.gif"});
-    w->d2->setPath(other);
-    w->st_Click();
-
-    QCOMPARE(filesIn(dst()), QStringList({"A1.jpg"}));
-    QCOMPARE(readFile(in(dst(), "A1.jpg")), QByteArray("other x"));
-    QCOMPARE(selection(), QStringList({"A1.jpg"}));
-    QCOMPARE(w->tx[2]->text(), QStringLiteral("2"));
-    QCOMPARE(w->d3->path(), other);
+    // The window now shows the folder that received the copies.
+    QCOMPARE(w->d3->path(), target);
+    QCOMPARE(w->d3->names(), filesIn(target));
     QVERIFY(m_messages->shown().isEmpty());
 }
 
-void TransferTest::failuresWithoutMessage_data() {
-    QTest::addColumn<bool>("copyFails");
-    QTest::newRow("copy denied") << true;
-    QTest::newRow("settings file not writable") << false;
+void TransferTest::stoppedRun_data() {
+    // Every run picks x.jpg, y.gif, z.jpg and ends early; the window stays on
+    // the source folder. Fields: prefix|number typed, and as left.
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("fields");
+    QTest::addColumn<QString>("fieldsAfter");
+    QTest::addColumn<QStringList>("copies"); // also the selection list afterwards
+    QTest::addColumn<int>("progress");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<MsgIcon>("icon");
+    const QStringList one = {"A1.jpg"}, none;
+    const QString typeError = QStringLiteral("正しく入力してください、") + errorText(TypeMismatch);
+    const QString empty = QStringLiteral("正しく入力してください");
+    const MsgIcon plain = MsgIcon::None, critical = MsgIcon::Critical;
+    // clang-format off
+    QTest::newRow("clash") << "clash" << "A|1" << "A|2" << one << 1 << "同名ファイルがあります" << critical;
+    QTest::newRow("name gone") << "gone" << "A|1" << "A|2" << one << 1 << "" << plain;
+    QTest::newRow("copy fails") << "copy" << "A|1" << "A|2" << one << 1 << "" << plain;
+    QTest::newRow("settings not writable") << "settings" << "A|1" << "A|2" << one << 0 << "" << plain;
+    QTest::newRow("no destination folder") << "dest" << "A|1" << "A|1" << none << 0 << "ドライブの準備ができません" << critical;
+    QTest::newRow("nothing picked") << "unpicked" << "A|1" << "A|1" << none << 0 << "" << plain;
+    QTest::newRow("abc") << "" << "A|abc" << "|" << none << 0 << typeError << plain;
+    QTest::newRow("blanks") << "" << "A|  " << "|" << none << 0 << typeError << plain;
+    QTest::newRow("no prefix") << "" << "|1" << "|1" << none << 0 << empty << plain;
+    QTest::newRow("no number") << "" << "A|" << "A|" << none << 0 << empty << plain;
+    // clang-format on
 }
 
-void TransferTest::failuresWithoutMessage() {
-    QFETCH(bool, copyFails);
-    if (copyFails) {
+void TransferTest::stoppedRun() {
+    QFETCH(QString, fault);
+    QFETCH(QString, fields);
+    QFETCH(QString, fieldsAfter);
+    QFETCH(QStringList, copies);
+    QFETCH(int, progress);
+    QFETCH(QString, message);
+    QFETCH(MsgIcon, icon);
+    if (fault == QLatin1String("clash"))
+        writeFile(dst() + QStringLiteral("/A2.gif"), "old");
+    else if (fault == QLatin1String("gone"))
+        QVERIFY(QFile::remove(src() + QStringLiteral("/y.gif")));
+    else if (fault == QLatin1String("copy"))
         FileService::setCopyFaultForTests([](const QString &from, const QString &) {
             return from.endsWith(QLatin1String("y.gif")) ? int(GeneralFailure) : 0;
         });
-    } else {
-        AppDir = m_dir->filePath(QStringLiteral("no-such-folder")) + QLatin1Char('/');
-    }
-    select({"x.jpg", "y.gif"});
+    else if (fault == QLatin1String("settings"))
+        AppDir = m_dir->filePath(QStringLiteral("no-such-folder/"));
+    else if (fault == QLatin1String("dest"))
+        DestFolder = m_dir->filePath(QStringLiteral("missing"));
+    w->tx[1]->setText(fields.section('|', 0, 0));
+    w->tx[2]->setText(fields.section('|', 1));
+    select(fault == QLatin1String("unpicked") ? QStringList()
+                                              : QStringList({"x.jpg", "y.gif", "z.jpg"}));
     w->st_Click();
 
-    QVERIFY(m_messages->shown().isEmpty());
-    QCOMPARE(filesIn(dst()), QStringList({"A1.jpg"}));
-    if (copyFails) {
-        checkStoppedAfter({"A1.jpg"}, QStringLiteral("2"));
-        QCOMPARE(w->s->value(), 1);
-    } else {
-        QCOMPARE(selection(), QStringList({"A1.jpg"}));
-        QCOMPARE(w->tx[2]->text(), QStringLiteral("2"));
-        QCOMPARE(w->d3->path(), src());
-    }
-}
-
-void TransferTest::missingDestinationFolder() {
-    DestFolder = m_dir->filePath(QStringLiteral("missing"));
-    select({"x.jpg", "y.gif"});
-    w->st_Click();
-    QCOMPARE(m_messages->shown().size(), 1);
-    const ShownMessage &shown = m_messages->shown().first();
-    QCOMPARE(shown.text, QStringLiteral("ドライブの準備ができません"));
-    QCOMPARE(shown.icon, MsgIcon::Critical);
-    QVERIFY(!QFileInfo::exists(DestFolder));
-    QCOMPARE(selection(), QStringList());
-    QCOMPARE(w->tx[2]->text(), QStringLiteral("1"));
+    QCOMPARE(selection(), copies);
+    QCOMPARE(w->tx[1]->text() + '|' + w->tx[2]->text(), fieldsAfter);
+    QCOMPARE(w->s->value(), progress);
+    QCOMPARE(m_messages->texts(), message.isEmpty() ? QStringList() : QStringList({message}));
+    if (!message.isEmpty())
+        QCOMPARE(m_messages->shown().first().icon, icon);
     QCOMPARE(w->d3->path(), src());
-    QVERIFY(!QFile::exists(AppDir + QStringLiteral("pmvf2.ini")));
+    // The copies made are kept, nothing is replaced and the number reached
+    // is stored.
+    QCOMPARE(filesIn(dst()),
+             fault == QLatin1String("clash") ? QStringList({"A1.jpg", "A2.gif"}) : copies);
+    if (!copies.isEmpty())
+        QCOMPARE(readFile(dst() + QStringLiteral("/A1.jpg")), QByteArray("xxxx"));
+    if (fault == QLatin1String("clash"))
+        QCOMPARE(readFile(dst() + QStringLiteral("/A2.gif")), QByteArray("old"));
+    QStringList stored;
+    readSettings(&stored);
+    QCOMPARE(stored.value(3),
+             copies.isEmpty() || fault == QLatin1String("settings") ? QString() : "2");
+    QCOMPARE(QFileInfo::exists(DestFolder), fault != QLatin1String("dest"));
 }
 
 QTEST_MAIN(TransferTest)
