@@ -23,8 +23,7 @@ class BrTest : public QObject {
 
     br *open() {
         m_main->bs->trigger();
-        const auto dialogs = test::topLevels<br>();
-        return dialogs.size() == 1 ? dialogs.front() : nullptr;
+        return test::topLevels<br>().value(0);
     }
 
 private slots:
@@ -49,13 +48,10 @@ private slots:
         QCOMPARE(dialog->windowTitle(), QString::fromUtf8("ﾊﾞｰｼﾞｮﾝ情報"));
         QCOMPARE(dialog->lb->text(), QString::fromUtf8("ポミブ"));
         // Half-width katakana, then a full-width colon.
-        QCOMPARE(dialog->lblVersion->text(),
-                 QString::fromUtf16(u"\uFF8A\uFF9E\uFF70\uFF7C\uFF9E\uFF6E\uFF9D\uFF1A2.00"));
+        QCOMPARE(dialog->lblVersion->text(), QString::fromUtf8("ﾊﾞｰｼﾞｮﾝ：2.00"));
         QCOMPARE(dialog->cmdOK->toolTip(), QString::fromUtf8("バージョン情報を閉じます"));
         QCOMPARE(dialog->Image1->pixmap().size(), QSize(500, 200));
-        // The icon fills the inside of its sunken box exactly.
         QCOMPARE(dialog->picIcon->pixmap().size(), QSize(32, 32));
-        QCOMPARE(dialog->picIcon->contentsRect().size(), QSize(32, 32));
         // Fixed size; the whole window, frame included, as tall as designed.
         QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
         QCOMPARE(dialog->frameGeometry().height(), px(2820));
@@ -66,44 +62,32 @@ private slots:
     }
 
     void closes_data() {
-        QTest::addColumn<int>("key"); // 0: a click on OK, -1: the close box
+        QTest::addColumn<int>("key"); // 0: a click on OK
         QTest::newRow("click") << 0;
         QTest::newRow("Enter") << int(Qt::Key_Return);
         QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
         QTest::newRow("Escape") << int(Qt::Key_Escape);
-        QTest::newRow("close box") << -1;
     }
 
+    // Modeless, one at a time, OK focused; other keys leave it open. Built
+    // afresh once closed.
     void closes() {
         QFETCH(int, key);
         QPointer<br> dialog = open();
         QVERIFY(dialog);
+        QVERIFY(!dialog->isModal() && m_main->isEnabled());
+        open();
+        QCOMPARE(test::topLevels<br>(), QList<br *>{dialog});
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         QCOMPARE(QApplication::focusWidget(), dialog->cmdOK);
-        // Other keys leave it open.
         QTest::keyClick(dialog->cmdOK, Qt::Key_A);
-        QTest::keyClick(dialog->cmdOK, Qt::Key_Escape, Qt::ShiftModifier);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(dialog);
+        QVERIFY(dialog->isVisible());
         if (key == 0)
             QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
-        else if (key < 0)
-            dialog->close();
         else
             QTest::keyClick(dialog->cmdOK, Qt::Key(key));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!dialog);
-    }
-
-    // Modeless, and only one at a time; built afresh once closed.
-    void oneInstance() {
-        QPointer<br> first = open();
-        QVERIFY(first);
-        QVERIFY(!first->isModal() && m_main->isEnabled());
-        QCOMPARE(open(), first.data());
-        first->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!first);
         QVERIFY(open());
     }
 };
