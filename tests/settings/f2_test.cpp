@@ -2,20 +2,17 @@
 // applies to the main window, and what Cancel leaves alone.
 
 #include "app/pmvmin.h"
-#include "platform/DataFile.h"
 #include "platform/DriveList.h"
 #include "platform/Errors.h"
 #include "platform/FileList.h"
 #include "platform/FolderList.h"
 #include "platform/Paths.h"
 #include "platform/Ui.h"
-#include "platform/Volumes.h"
 #include "settings/SettingsFile.h"
 #include "settings/Shared.h"
 #include "settings/f2.h"
 #include "tests/support/TestSupport.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,18 +27,10 @@ using namespace pomiv::test;
 
 namespace {
 
-QString jp(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
+const QString notReadyText = QString::fromUtf8("ドライブの準備ができていません");
 
-// A picture of a window under the build folder, to look at by eye.
-void saveScreenshot(QWidget *w) {
-    const QString dir = qEnvironmentVariable("POMIV_BUILD_DIR", QDir::currentPath());
-    QVERIFY(w->grab().save(QDir(dir).filePath(w->objectName() + QStringLiteral(".png"))));
-}
-
-QByteArray settingsLine(const QString &a, const QString &b, const QString &c, const QString &d) {
-    return formatSettingsLine(a, b, c, d).toUtf8();
+void flushDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 } // namespace
@@ -49,510 +38,203 @@ QByteArray settingsLine(const QString &a, const QString &b, const QString &c, co
 class F2Test : public QObject {
     Q_OBJECT
 
-private slots:
-    void initTestCase() { installFontSubstitutions(); }
-    void init();
-    void cleanup();
-
-    void firstUseWithoutSettingsFile();
-    void opensOnSavedFolders();
-    void loadStepStopsQuietlyOnAMissingFolder();
-    void loadStepReportsADriveThatIsNotReady();
-    void emptyFieldsInTheFileKeepTheFolders();
-    void prefixChangedWhileOpenIsSaved();
-    void cancelChangesNothing_data();
-    void cancelChangesNothing();
-    void mainFolderOnAnotherVolume();
-    void typedFoldersAreSavedAndApplied();
-    void driveNotReadyInEitherHalf_data();
-    void driveNotReadyInEitherHalf();
-    void okWithUnwritableSettingsFile_data();
-    void okWithUnwritableSettingsFile();
-    void okWhenTheMainFolderCannotBeShown_data();
-    void okWhenTheMainFolderCannotBeShown();
-    void oneInstance();
-    void windowAndKeyboard();
-
-private:
-    // The main window as it stands after start-up: lists on the main folder,
-    // the folder labels and the transfer fields filled.
-    void openMain(const QString &prefix = QString(), const QString &number = QString());
-    f2 *openDialog();
-    void writeSettings(const QString &mainFolder, const QString &destFolder,
-                       const QString &prefix = QString(), const QString &number = QString());
-    QByteArray settingsBytes() const { return readFile(settingsFilePath()); }
-    // Opens a folder in a folder list as the user does, by double-clicking it.
-    static void doubleClickFolder(FolderList *list, const QString &folder);
-    // Picks a drive in a drive list as the user does.
-    static void pickDrive(DriveList *list, const QString &root);
-    static void flushDeletes();
-    QString path(const QString &relative) const {
-        return QDir::toNativeSeparators(m_tmp->path() + QLatin1Char('/') + relative);
-    }
-
     std::unique_ptr<QTemporaryDir> m_tmp;
     std::unique_ptr<VolumesOverride> m_volumes;
     std::unique_ptr<MessageRecorder> m_messages;
     std::unique_ptr<pmvmin> m_main;
-    QString m_start, m_volA, m_volB, m_volC;
-};
+    QString m_start;
 
-void F2Test::init() {
-    m_tmp = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_tmp->isValid());
-    m_volA = path(QStringLiteral("volA"));
-    m_volB = path(QStringLiteral("volB"));
-    m_volC = path(QStringLiteral("volC"));
-    m_start = path(QStringLiteral("volA/start"));
-    for (const char *folder : {"app", "volA/start/sub1", "volA/main", "volA/dest", "volB/pics",
-                               "volB/other", "volC/cards"})
-        QVERIFY(QDir().mkpath(path(QString::fromLatin1(folder))));
-    writeFile(path(QStringLiteral("volB/pics/a.jpg")), "x");
-    writeFile(path(QStringLiteral("volA/start/s.jpg")), "x");
+    QString path(const QString &relative) const {
+        return QDir::toNativeSeparators(m_tmp->path() + '/' + relative);
+    }
 
-    m_volumes = std::make_unique<VolumesOverride>(QStringList{m_volA, m_volB, m_volC});
-    Volumes::setStartupFolder(m_start);
-    QDir::setCurrent(m_start);
-    m_messages = std::make_unique<MessageRecorder>();
-    AppDir = withTrailingSeparator(path(QStringLiteral("app")));
-    MainFolder.clear();
-    DestFolder.clear();
-}
+    // The main window as after start-up on MainFolder (the start-up folder
+    // where empty, as DestFolder), prefix "A" and number "1"; then the dialog.
+    f2 *open() {
+        MainFolder = MainFolder.isEmpty() ? m_start : MainFolder;
+        DestFolder = DestFolder.isEmpty() ? m_start : DestFolder;
+        m_main = std::make_unique<pmvmin>();
+        m_main->tx[1]->setText("A");
+        m_main->tx[2]->setText("1");
+        m_main->d2->setPath(MainFolder); // stays on the start-up folder if it cannot
+        m_main->show();
+        m_main->m1_1_Click();
+        return topLevels<f2>().value(0);
+    }
 
-void F2Test::cleanup() {
-    test::deleteTopLevels<f2>();
-    m_main.reset();
-    flushDeletes();
-    m_messages.reset();
-    m_volumes.reset();
-    QDir::setCurrent(QDir::tempPath());
-    m_tmp.reset();
-}
+private slots:
+    void initTestCase() { installFontSubstitutions(); }
 
-void F2Test::openMain(const QString &prefix, const QString &number) {
-    if (MainFolder.isEmpty())
-        MainFolder = m_start;
-    if (DestFolder.isEmpty())
-        DestFolder = m_start;
-    m_main = std::make_unique<pmvmin>();
-    m_main->tx[1]->setText(prefix);
-    m_main->tx[2]->setText(number);
-    m_main->fr[0]->setText(DestFolder);
-    m_main->fr[1]->setText(MainFolder);
-    // A main folder that cannot be shown leaves the lists on the start-up folder.
-    m_main->d2->setPath(MainFolder);
-    m_main->d1->setDrive(m_main->d2->path());
-    m_main->show();
-}
+    void init() {
+        m_tmp = std::make_unique<QTemporaryDir>();
+        for (const char *folder :
+             {"app", "volA/start/sub1", "volA/main", "volB/pics", "volB/other", "volC/cards"})
+            QVERIFY(QDir().mkpath(path(folder)));
+        writeFile(path("volB/pics/a.jpg"), "x");
+        m_start = path("volA/start");
+        m_volumes = std::make_unique<VolumesOverride>(
+            QStringList{path("volA"), path("volB"), path("volC")});
+        Volumes::setStartupFolder(m_start);
+        m_messages = std::make_unique<MessageRecorder>();
+        AppDir = withTrailingSeparator(path("app"));
+        MainFolder = DestFolder = QString();
+    }
 
-f2 *F2Test::openDialog() {
-    m_main->m1_1_Click();
-    const auto dialogs = test::topLevels<f2>();
-    return dialogs.size() == 1 ? dialogs.front() : nullptr;
-}
+    void cleanup() {
+        deleteTopLevels<f2>();
+        m_main.reset();
+        flushDeletes();
+        m_messages.reset();
+        m_volumes.reset();
+        m_tmp.reset();
+    }
 
-void F2Test::writeSettings(const QString &mainFolder, const QString &destFolder,
-                           const QString &prefix, const QString &number) {
-    writeFile(settingsFilePath(), settingsLine(mainFolder, destFolder, prefix, number));
-}
+    // The dialog opens on the saved folders; Cancel or the close box after
+    // changing both halves changes nothing.
+    void loadStepThenCancel_data() {
+        QTest::addColumn<QStringList>("saved"); // main and destination folder, in the file
+        QTest::addColumn<bool>("notReady");     // the card drive volC
+        QTest::addColumn<bool>("loads");        // the halves show the saved folders
+        QTest::newRow("saved") << QStringList{"volA/main", "volB/other"} << false << true;
+        // The load stops at a folder it cannot show, quietly unless its drive
+        // is not ready.
+        QTest::newRow("deleted") << QStringList{"volA/gone", "volA/main"} << false << false;
+        QTest::newRow("not ready") << QStringList{"volC/cards", "volA/main"} << true << false;
+        // Empty fields stand for the start-up folder and must not wipe it out.
+        QTest::newRow("empty") << QStringList{"", ""} << false << false;
+    }
 
-void F2Test::doubleClickFolder(FolderList *list, const QString &folder) {
-    for (int row = 0; row < list->count(); ++row) {
-        if (list->rowPath(row) == folder) {
-            emit list->itemDoubleClicked(list->item(row));
+    void loadStepThenCancel() {
+        QFETCH(QStringList, saved);
+        QFETCH(bool, notReady);
+        QFETCH(bool, loads);
+        QString folders[2], inFile[2];
+        for (int i = 0; i < 2; ++i) {
+            inFile[i] = saved[i].isEmpty() ? QString() : path(saved[i]);
+            folders[i] = saved[i].isEmpty() ? m_start : inFile[i];
+        }
+        writeFile(settingsFilePath(), formatSettingsLine(inFile[0], inFile[1], "A", "1").toUtf8());
+        const QByteArray before = readFile(settingsFilePath());
+        MainFolder = folders[0];
+        DestFolder = folders[1];
+        if (notReady)
+            (*m_volumes)->notReady.insert(path("volC"));
+        QPointer<f2> dialog = open();
+        QVERIFY(dialog);
+        const QString shownBefore = m_main->d2->path();
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(dialog->d1[i]->drive(), Volumes::instance().driveOf(folders[i]));
+            QCOMPARE(dialog->d2[i]->path(), loads ? folders[i] : m_start);
+            QCOMPARE(dialog->d3[i]->text(), loads ? folders[i] : m_start);
+        }
+        QCOMPARE(m_messages->texts(), notReady ? QStringList{notReadyText} : QStringList());
+
+        dialog->d1[0]->setDrive(path("volB"));
+        dialog->d2[0]->setPath(path("volB/pics"));
+        dialog->d2[1]->setPath(path("volA"));
+        QCOMPARE(dialog->d3[0]->text(), path("volB/pics"));
+        if (notReady) // the close box
+            dialog->close();
+        else
+            QTest::mouseClick(dialog->exitb, Qt::LeftButton);
+        flushDeletes();
+        QVERIFY(!dialog);
+        QCOMPARE(readFile(settingsFilePath()), before);
+        QCOMPARE(MainFolder, folders[0]);
+        QCOMPARE(DestFolder, folders[1]);
+        QCOMPARE(m_main->d2->path(), shownBefore);
+    }
+
+    // First use; the main folder picked on another drive or typed, the prefix
+    // changed in the main window meanwhile, then OK. Once the file is written,
+    // it, the shared folders and the labels agree, and the main window's lists
+    // follow a folder they can show; else nothing changes.
+    void ok_data() {
+        QTest::addColumn<QString>("main");
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<int>("err"); // of the write
+        QTest::newRow("picked on another drive") << "volB/pics" << true << 0;
+        QTest::newRow("typed, deleted") << "volA/gone" << false << 0;
+        QTest::newRow("typed, drive not ready") << "volC/cards" << false << 0;
+        // Running as root, access rights would not stop the write: a folder in
+        // the file's place does.
+        QTest::newRow("file is a folder") << "volA/main" << false << int(GeneralFailure);
+        QTest::newRow("no program folder") << "volA/main" << false << int(PathNotFound);
+    }
+
+    void ok() {
+        QFETCH(QString, main);
+        QFETCH(bool, shown);
+        QFETCH(int, err);
+        if (err == GeneralFailure)
+            QVERIFY(QDir().mkpath(settingsFilePath()));
+        else if (err == PathNotFound)
+            AppDir = withTrailingSeparator(path("nowhere"));
+        QPointer<f2> dialog = open();
+        QVERIFY(dialog);
+        QVERIFY(!dialog->isModal() && m_main->isEnabled());
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QCOMPARE(QApplication::focusWidget(), dialog->OKB);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(dialog->d1[i]->drive(), path("volA"));
+            QCOMPARE(dialog->d3[i]->text(), m_start);
+        }
+        const QString mainFolder = path(main), destFolder = path("volB/other");
+        if (shown) {
+            // Another drive opens on its root; the user opens a folder on it.
+            dialog->d1[0]->setDrive(path("volB"));
+            QCOMPARE(dialog->d3[0]->text(), path("volB"));
+            dialog->d2[0]->setPath(mainFolder);
+            const QString dir = qEnvironmentVariable("POMIV_BUILD_DIR", QDir::currentPath());
+            QVERIFY(dialog->grab().save(QDir(dir).filePath("f2.png")));
+        } else {
+            dialog->d3[0]->clear();
+            QTest::keyClicks(dialog->d3[0], mainFolder);
+        }
+        QCOMPARE(dialog->d3[0]->text(), mainFolder);
+        dialog->d3[1]->clear();
+        QTest::keyClicks(dialog->d3[1], destFolder);
+        // The menu item again brings this dialog forward without loading it again.
+        m_main->m1_1->trigger();
+        QCOMPARE(topLevels<f2>().size(), 1);
+        (*m_volumes)->notReady.insert(path("volC")); // the card is out by now
+        m_main->tx[1]->setText("img");
+        m_main->tx[2]->setText("120");
+        QTest::keyClick(dialog->OKB, Qt::Key_Return);
+        flushDeletes();
+        if (err) {
+            QCOMPARE(m_messages->texts(), QStringList{errorText(err)});
+            QVERIFY(dialog && dialog->isVisible());
+            QVERIFY(!QFileInfo(settingsFilePath()).isFile());
+            QCOMPARE(MainFolder, m_start);
+            QCOMPARE(m_main->d2->path(), m_start);
             return;
         }
+        QVERIFY(!dialog);
+        QCOMPARE(readFile(settingsFilePath()),
+                 formatSettingsLine(mainFolder, destFolder, "img", "120").toUtf8());
+        QCOMPARE(MainFolder, mainFolder);
+        QCOMPARE(DestFolder, destFolder);
+        QCOMPARE(m_main->fr[1]->text(), mainFolder);
+        QCOMPARE(m_main->fr[0]->text(), destFolder);
+        QCOMPARE(m_main->d1->drive(), path(shown ? "volB" : "volA"));
+        QCOMPARE(m_main->d2->path(), shown ? mainFolder : m_start);
+        QCOMPARE(m_main->d3->names(), shown ? QStringList{"a.jpg"} : QStringList());
+        QCOMPARE(m_messages->texts(), QStringList(main == "volC/cards" ? 1 : 0, notReadyText));
     }
-    QFAIL(qPrintable(QStringLiteral("no row for ") + folder));
-}
 
-void F2Test::pickDrive(DriveList *list, const QString &root) {
-    list->reload();
-    const int index = list->findText(root);
-    QVERIFY(index >= 0);
-    list->setCurrentIndex(index);
-    emit list->activated(index);
-}
-
-void F2Test::flushDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-void F2Test::firstUseWithoutSettingsFile() {
-    openMain(QStringLiteral("A"), QStringLiteral("1"));
-    QPointer<f2> dialog = openDialog();
-    QVERIFY(dialog);
-    QVERIFY(dialog->isVisible());
-    for (int i = 0; i < 2; ++i) {
-        QCOMPARE(dialog->d2[i]->path(), m_start);
-        QCOMPARE(dialog->d3[i]->text(), m_start);
-        QCOMPARE(dialog->d1[i]->drive(), m_volA);
+    void driveNotReadyInEitherHalf() {
+        f2 *dialog = open();
+        QVERIFY(dialog);
+        (*m_volumes)->notReady.insert(path("volC"));
+        for (int half = 0; half < 2; ++half) {
+            dialog->d2[half]->setPath(path("volA/start/sub1"));
+            dialog->d1[half]->setDrive(path("volC"));
+            QCOMPARE(dialog->d3[half]->text(), path("volA/start/sub1"));
+        }
+        QCOMPARE(m_messages->texts(), (QStringList{notReadyText, notReadyText}));
     }
-    QVERIFY(m_messages.get()->shown().isEmpty());
-
-    QTest::mouseClick(dialog->OKB, Qt::LeftButton);
-    QCOMPARE(settingsBytes(),
-             settingsLine(m_start, m_start, QStringLiteral("A"), QStringLiteral("1")));
-    QVERIFY(!dialog || !dialog->isVisible());
-    flushDeletes();
-    QVERIFY(!dialog);
-    QCOMPARE(MainFolder, m_start);
-    QCOMPARE(DestFolder, m_start);
-    QVERIFY(m_messages.get()->shown().isEmpty());
-}
-
-void F2Test::opensOnSavedFolders() {
-    const QString mainFolder = path(QStringLiteral("volA/main"));
-    const QString destFolder = path(QStringLiteral("volB/other"));
-    writeSettings(mainFolder, destFolder, QStringLiteral("P"), QStringLiteral("9"));
-    MainFolder = mainFolder;
-    DestFolder = destFolder;
-    openMain(QStringLiteral("P"), QStringLiteral("9"));
-    f2 *dialog = openDialog();
-    QVERIFY(dialog);
-    QCOMPARE(dialog->d1[0]->drive(), m_volA);
-    QCOMPARE(dialog->d2[0]->path(), mainFolder);
-    QCOMPARE(dialog->d3[0]->text(), mainFolder);
-    QCOMPARE(dialog->d1[1]->drive(), m_volB);
-    QCOMPARE(dialog->d2[1]->path(), destFolder);
-    QCOMPARE(dialog->d3[1]->text(), destFolder);
-    QVERIFY(m_messages.get()->shown().isEmpty());
-}
-
-void F2Test::loadStepStopsQuietlyOnAMissingFolder() {
-    // The main folder was deleted since it was saved: the load stops there,
-    // so neither half moves, and nothing is said.
-    const QString gone = path(QStringLiteral("volA/gone"));
-    writeSettings(gone, path(QStringLiteral("volA/dest")));
-    MainFolder = gone;
-    DestFolder = path(QStringLiteral("volA/dest"));
-    openMain();
-    f2 *dialog = openDialog();
-    QVERIFY(dialog);
-    for (int i = 0; i < 2; ++i) {
-        QCOMPARE(dialog->d2[i]->path(), m_start);
-        QCOMPARE(dialog->d3[i]->text(), m_start);
-    }
-    QCOMPARE(MainFolder, gone);
-    QVERIFY(m_messages.get()->shown().isEmpty());
-}
-
-void F2Test::loadStepReportsADriveThatIsNotReady() {
-    const QString onCard = path(QStringLiteral("volC/cards"));
-    writeSettings(onCard, path(QStringLiteral("volA/dest")));
-    openMain();
-    (*m_volumes)->notReady.insert(m_volC);
-    f2 *dialog = openDialog();
-    QVERIFY(dialog);
-    QCOMPARE(m_messages->texts(), QStringList{jp("ドライブの準備ができていません")});
-    QCOMPARE(m_messages.get()->shown().front().buttons, MsgButtons::Ok);
-    QCOMPARE(m_messages.get()->shown().front().icon, MsgIcon::None);
-    // The drive list shows the card's drive; the folder lists stay put.
-    QCOMPARE(dialog->d1[0]->drive(), m_volC);
-    for (int i = 0; i < 2; ++i) {
-        QCOMPARE(dialog->d2[i]->path(), m_start);
-        QCOMPARE(dialog->d3[i]->text(), m_start);
-    }
-}
-
-void F2Test::emptyFieldsInTheFileKeepTheFolders() {
-    // A hand-edited file with empty folders: the main window stands for them
-    // with the start-up folder, and opening and cancelling must not wipe the
-    // shared folders out.
-    writeSettings(QString(), QString(), QStringLiteral("A"), QStringLiteral("3"));
-    const QByteArray before = settingsBytes();
-    openMain(QStringLiteral("A"), QStringLiteral("3"));
-    f2 *dialog = openDialog();
-    QVERIFY(dialog);
-    QCOMPARE(MainFolder, m_start);
-    QCOMPARE(DestFolder, m_start);
-    QCOMPARE(dialog->d3[0]->text(), m_start);
-    QCOMPARE(dialog->d3[1]->text(), m_start);
-    QTest::mouseClick(dialog->exitb, Qt::LeftButton);
-    QCOMPARE(MainFolder, m_start);
-    QCOMPARE(DestFolder, m_start);
-    QCOMPARE(settingsBytes(), before);
-}
-
-void F2Test::prefixChangedWhileOpenIsSaved() {
-    writeSettings(m_start, m_start, QStringLiteral("old"), QStringLiteral("5"));
-    openMain(QStringLiteral("old"), QStringLiteral("5"));
-    f2 *dialog = openDialog();
-    QVERIFY(dialog);
-    doubleClickFolder(dialog->d2[1], path(QStringLiteral("volA/start/sub1")));
-
-    // The user goes back to the main window and types there meanwhile.
-    m_main->tx[1]->setText(jp("新しい"));
-    m_main->tx[2]->setText(QStringLiteral("120"));
-    QTest::mouseClick(dialog->OKB, Qt::LeftButton);
-
-    const QStringList fields = readSettingsFields(decodeDataText(settingsBytes()));
-    QCOMPARE(fields, (QStringList{m_start, path(QStringLiteral("volA/start/sub1")), jp("新しい"),
-                                  QStringLiteral("120")}));
-    QCOMPARE(DestFolder, path(QStringLiteral("volA/start/sub1")));
-    QCOMPARE(m_main->fr[0]->text(), DestFolder);
-}
-
-void F2Test::cancelChangesNothing_data() {
-    QTest::addColumn<bool>("closeBox");
-    QTest::newRow("キャンセル") << false;
-    QTest::newRow("close box") << true;
-}
-
-void F2Test::cancelChangesNothing() {
-    QFETCH(bool, closeBox);
-    const QString mainFolder = path(QStringLiteral("volA/main"));
-    const QString destFolder = path(QStringLiteral("volA/dest"));
-    writeSettings(mainFolder, destFolder, QStringLiteral("A"), QStringLiteral("2"));
-    const QByteArray before = settingsBytes();
-    MainFolder = mainFolder;
-    DestFolder = destFolder;
-    openMain(QStringLiteral("A"), QStringLiteral("2"));
-    const QString tx0 = m_main->tx[0]->text();
-
-    QPointer<f2> dialog = openDialog();
-    QVERIFY(dialog);
-    pickDrive(dialog->d1[0], m_volB);
-    doubleClickFolder(dialog->d2[0], path(QStringLiteral("volB/pics")));
-    doubleClickFolder(dialog->d2[1], path(QStringLiteral("volA")));
-    QCOMPARE(dialog->d3[0]->text(), path(QStringLiteral("volB/pics")));
-    QCOMPARE(dialog->d3[1]->text(), m_volA);
-
-    if (closeBox)
-        dialog->close();
-    else
-        QTest::mouseClick(dialog->exitb, Qt::LeftButton);
-    flushDeletes();
-    QVERIFY(!dialog);
-
-    QCOMPARE(settingsBytes(), before);
-    QCOMPARE(MainFolder, mainFolder);
-    QCOMPARE(DestFolder, destFolder);
-    QCOMPARE(m_main->d1->drive(), m_volA);
-    QCOMPARE(m_main->d2->path(), mainFolder);
-    QCOMPARE(m_main->d3->path(), mainFolder);
-    QCOMPARE(m_main->tx[0]->text(), tx0);
-    QCOMPARE(m_main->fr[0]->text(), destFolder);
-    QCOMPARE(m_main->fr[1]->text(), mainFolder);
-    QVERIFY(m_messages.get()->shown().isEmpty());
-}
-
-void F2Test::mainFolderOnAnotherVolume() {
-    openMain(QStringLiteral("img"), QStringLiteral("10"));
-    QCOMPARE(m_main->d3->count(), 1); // s.jpg
-    f2 *dialog = openDialog();
-    QVERIFY(dialog);
-
-    // Another drive opens on its root; the user then opens a folder on it.
-    pickDrive(dialog->d1[0], m_volB);
-    QCOMPARE(dialog->d2[0]->path(), m_volB);
-    QCOMPARE(dialog->d3[0]->text(), m_volB);
-    const QString pics = path(QStringLiteral("volB/pics"));
-    doubleClickFolder(dialog->d2[0], pics);
-    QCOMPARE(dialog->d3[0]->text(), pics);
-    QCOMPARE(dialog->d2[1]->path(), m_start); // the other half stays
-    QCOMPARE(dialog->d3[1]->text(), m_start);
-
-    saveScreenshot(dialog);
-    QTest::mouseClick(dialog->OKB, Qt::LeftButton);
-
-    QCOMPARE(settingsBytes(),
-             settingsLine(pics, m_start, QStringLiteral("img"), QStringLiteral("10")));
-    QCOMPARE(MainFolder, pics);
-    QCOMPARE(DestFolder, m_start);
-    QCOMPARE(m_main->d1->drive(), m_volB);
-    QCOMPARE(m_main->d2->path(), pics);
-    QCOMPARE(m_main->d3->path(), pics);
-    QCOMPARE(m_main->d3->names(), QStringList{QStringLiteral("a.jpg")});
-    QCOMPARE(m_main->tx[0]->text(), pics);
-    QVERIFY(m_main->OKB->isEnabled());
-    QCOMPARE(m_main->fr[1]->text(), pics);
-    QCOMPARE(m_main->fr[0]->text(), m_start);
-    QVERIFY(m_messages.get()->shown().isEmpty());
-}
-
-void F2Test::typedFoldersAreSavedAndApplied() {
-    openMain();
-    f2 *dialog = openDialog();
-    QVERIFY(dialog);
-    const QString mainFolder = path(QStringLiteral("volA/main"));
-    const QString destFolder = path(QStringLiteral("volB/other"));
-    dialog->d3[0]->clear();
-    QTest::keyClicks(dialog->d3[0], mainFolder);
-    dialog->d3[1]->clear();
-    QTest::keyClicks(dialog->d3[1], destFolder);
-    QTest::mouseClick(dialog->OKB, Qt::LeftButton);
-
-    QCOMPARE(settingsBytes(), settingsLine(mainFolder, destFolder, QString(), QString()));
-    QCOMPARE(MainFolder, mainFolder);
-    QCOMPARE(DestFolder, destFolder);
-    QCOMPARE(m_main->d2->path(), mainFolder);
-    QCOMPARE(m_main->d3->path(), mainFolder);
-    QVERIFY(!m_main->OKB->isEnabled()); // volA/main holds no pictures
-}
-
-void F2Test::driveNotReadyInEitherHalf_data() {
-    QTest::addColumn<int>("half");
-    QTest::newRow("main folder") << 0;
-    QTest::newRow("destination folder") << 1;
-}
-
-void F2Test::driveNotReadyInEitherHalf() {
-    QFETCH(int, half);
-    openMain();
-    f2 *dialog = openDialog();
-    QVERIFY(dialog);
-    const QString sub = path(QStringLiteral("volA/start/sub1"));
-    doubleClickFolder(dialog->d2[half], sub);
-
-    (*m_volumes)->notReady.insert(m_volC);
-    pickDrive(dialog->d1[half], m_volC);
-    QCOMPARE(m_messages->texts(), QStringList{jp("ドライブの準備ができていません")});
-    QCOMPARE(m_messages.get()->shown().front().icon, MsgIcon::None);
-    QCOMPARE(dialog->d1[half]->drive(), m_volC);
-    QCOMPARE(dialog->d2[half]->path(), sub);
-    QCOMPARE(dialog->d3[half]->text(), sub);
-    const int other = 1 - half;
-    QCOMPARE(dialog->d1[other]->drive(), m_volA);
-    QCOMPARE(dialog->d2[other]->path(), m_start);
-    QCOMPARE(dialog->d3[other]->text(), m_start);
-
-    // Once the card is in, picking the drive again works.
-    (*m_volumes)->notReady.clear();
-    pickDrive(dialog->d1[half], m_volA);
-    pickDrive(dialog->d1[half], m_volC);
-    QCOMPARE(dialog->d2[half]->path(), m_volC);
-    QCOMPARE(dialog->d3[half]->text(), m_volC);
-    QCOMPARE(m_messages.get()->shown().size(), 1);
-}
-
-void F2Test::okWithUnwritableSettingsFile_data() {
-    QTest::addColumn<bool>("folderMissing");
-    QTest::addColumn<int>("err");
-    // Running as root, access rights would not stop the write: a folder in
-    // the file's place does.
-    QTest::newRow("folder in the file's place") << false << int(GeneralFailure);
-    QTest::newRow("program folder gone") << true << int(PathNotFound);
-}
-
-void F2Test::okWithUnwritableSettingsFile() {
-    QFETCH(bool, folderMissing);
-    QFETCH(int, err);
-    openMain(QStringLiteral("A"), QStringLiteral("1"));
-    if (folderMissing)
-        AppDir = withTrailingSeparator(path(QStringLiteral("nowhere")));
-    else
-        QVERIFY(QDir().mkpath(settingsFilePath()));
-    const QString tx0 = m_main->tx[0]->text();
-
-    QPointer<f2> dialog = openDialog();
-    QVERIFY(dialog);
-    QVERIFY(m_messages.get()->shown().isEmpty());
-    doubleClickFolder(dialog->d2[0], path(QStringLiteral("volA/start/sub1")));
-    QTest::mouseClick(dialog->OKB, Qt::LeftButton);
-    flushDeletes();
-
-    QCOMPARE(m_messages->texts(), QStringList{errorText(err)});
-    QVERIFY(dialog);
-    QVERIFY(dialog->isVisible());
-    QCOMPARE(MainFolder, m_start);
-    QCOMPARE(DestFolder, m_start);
-    QCOMPARE(m_main->d2->path(), m_start);
-    QCOMPARE(m_main->tx[0]->text(), tx0);
-    QCOMPARE(m_main->fr[1]->text(), m_start);
-    QCOMPARE(QFileInfo(settingsFilePath()).isFile(), false);
-
-    // Once the file can be written again, OK goes through.
-    if (folderMissing)
-        QVERIFY(QDir().mkpath(path(QStringLiteral("nowhere"))));
-    else
-        QVERIFY(QDir().rmdir(settingsFilePath()));
-    QTest::mouseClick(dialog->OKB, Qt::LeftButton);
-    QCOMPARE(m_messages.get()->shown().size(), 1);
-    QCOMPARE(MainFolder, path(QStringLiteral("volA/start/sub1")));
-    QCOMPARE(m_main->d2->path(), MainFolder);
-    QVERIFY(QFileInfo(settingsFilePath()).isFile());
-}
-
-void F2Test::okWhenTheMainFolderCannotBeShown_data() {
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("notReady");
-    QTest::newRow("deleted") << QStringLiteral("volA/gone") << false;
-    QTest::newRow("drive not ready") << QStringLiteral("volC/cards") << true;
-}
-
-void F2Test::okWhenTheMainFolderCannotBeShown() {
-    QFETCH(QString, typed);
-    QFETCH(bool, notReady);
-    openMain(QStringLiteral("A"), QStringLiteral("1"));
-    const QString tx0 = m_main->tx[0]->text();
-    QPointer<f2> dialog = openDialog();
-    QVERIFY(dialog);
-    const QString mainFolder = path(typed);
-    dialog->d3[0]->setText(mainFolder);
-    if (notReady)
-        (*m_volumes)->notReady.insert(m_volC);
-    QTest::mouseClick(dialog->OKB, Qt::LeftButton);
-
-    // The file and the shared folders agree; the lists stay where they were.
-    QCOMPARE(settingsBytes(),
-             settingsLine(mainFolder, m_start, QStringLiteral("A"), QStringLiteral("1")));
-    QCOMPARE(MainFolder, mainFolder);
-    QCOMPARE(DestFolder, m_start);
-    QCOMPARE(m_main->fr[1]->text(), mainFolder);
-    QCOMPARE(m_main->fr[0]->text(), m_start);
-    QCOMPARE(m_main->d1->drive(), m_volA);
-    QCOMPARE(m_main->d2->path(), m_start);
-    QCOMPARE(m_main->d3->path(), m_start);
-    QCOMPARE(m_main->tx[0]->text(), tx0);
-    const QStringList expected =
-        notReady ? QStringList{jp("ドライブの準備ができていません")} : QStringList();
-    QCOMPARE(m_messages->texts(), expected);
-    flushDeletes();
-    QVERIFY(!dialog);
-}
-
-void F2Test::oneInstance() {
-    openMain();
-    QPointer<f2> first = openDialog();
-    QVERIFY(first);
-    first->d3[0]->setText(QStringLiteral("typed"));
-
-    // Choosing the menu item again brings the open dialog forward without
-    // loading it again.
-    m_main->m1_1->trigger();
-    QCOMPARE(test::topLevels<f2>().size(), 1);
-    QCOMPARE(first->d3[0]->text(), QStringLiteral("typed"));
-    QVERIFY(first->isVisible());
-
-    first->close();
-    flushDeletes();
-    QVERIFY(!first);
-    QPointer<f2> second = openDialog();
-    QVERIFY(second);
-    QCOMPARE(second->d3[0]->text(), m_start);
-}
-
-void F2Test::windowAndKeyboard() {
-    openMain();
-    QPointer<f2> dialog = openDialog();
-    QVERIFY(dialog);
-    QCOMPARE(dialog->windowTitle(), jp("環境設定"));
-    QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
-    QVERIFY(!dialog->isModal());
-    QVERIFY(m_main->isEnabled());
-    QVERIFY(!dialog->d3[0]->isReadOnly());
-
-    // OK comes first in keyboard order; Enter presses the focused button.
-    QVERIFY(QTest::qWaitForWindowActive(dialog));
-    QCOMPARE(QApplication::focusWidget(), dialog->OKB);
-    QTest::keyClick(dialog->OKB, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), dialog->exitb);
-    QTest::keyClick(dialog->exitb, Qt::Key_Return);
-    flushDeletes();
-    QVERIFY(!dialog);
-    QVERIFY(!QFileInfo::exists(settingsFilePath()));
-}
+};
 
 QTEST_MAIN(F2Test)
 #include "f2_test.moc"
