@@ -36,9 +36,6 @@ static const QColor windowColour(128, 128, 255);
 static const QColor folderLabelColour(255, 255, 192);
 static const QColor greyLabelColour(192, 192, 192);
 
-static QString jp(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 template <class W>
 static W *make(QWidget *parent, const char *name, int left, int top, int width, int height) {

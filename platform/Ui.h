@@ -10,6 +10,11 @@ class QWidget;
 
 namespace pomiv {
 
+// The program's Japanese texts are written in UTF-8 in the source.
+inline QString jp(const char *utf8) {
+    return QString::fromUtf8(utf8);
+}
+
 // Window positions and sizes are laid out in twips: 15 twips make one pixel.
 constexpr int px(int twips) {
     return (twips * 2 + 15) / 30;

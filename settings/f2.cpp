@@ -23,9 +23,6 @@ namespace pomiv {
 
 static const QColor dialogColour(255, 192, 128);
 
-static QString jp(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 template <class W>
 static W *make(QWidget *parent, const QString &name, int left, int top, int width, int height) {

@@ -31,9 +31,6 @@ const QColor background(255, 192, 255);
 constexpr double twipsPerUnitX = 15240.0 / 17160.0;
 constexpr double twipsPerUnitY = 10830.0 / 11420.55;
 
-QString jp(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 QString titleFor(const QString &name) {
     return name + QString(14, QLatin1Char(' ')) +

@@ -37,9 +37,6 @@ void INTE::setFetchAhead(int count) {
     fetchAhead = qMax(1, count);
 }
 
-static QString jp(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 namespace {
 

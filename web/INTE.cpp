@@ -39,9 +39,6 @@ static const QColor folderColour(255, 255, 128);
 // The longest text the main URL box can hold.
 static constexpr int maxBoxText = 32767;
 
-static QString jp(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 template <class W>
 static W *make(QWidget *parent, const char *name, int left, int top, int width, int height) {

@@ -7,6 +7,7 @@
 #include "platform/FileList.h"
 #include "platform/FolderList.h"
 #include "platform/Paths.h"
+#include "platform/Ui.h"
 #include "settings/SettingsFile.h"
 #include "settings/Shared.h"
 #include "tests/support/TestSupport.h"
@@ -28,9 +29,6 @@
 using namespace pomiv;
 using namespace pomiv::test;
 
-static QString jp(const char *s) {
-    return QString::fromUtf8(s);
-}
 
 class MainWindowTest : public QObject {
     Q_OBJECT
