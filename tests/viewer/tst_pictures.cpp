@@ -2,15 +2,17 @@
 #include "platform/PictureDecoder.h"
 #include "tests/support/TestSupport.h"
 #include "tests/viewer/SampleFiles.h"
+#include "viewer/PictureCache.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace pomiv;
 using namespace pomiv::test;
 
-class PictureDecoderTest : public QObject {
+class PicturesTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -19,6 +21,7 @@ private slots:
     void notAPicture_data();
     void notAPicture();
     void missingFileIsNotAnInvalidPicture();
+    void decodedAheadNoMoreThanThreeHeldNoStaleCopy();
 
 private:
     QTemporaryDir m_dir;
@@ -28,7 +31,7 @@ private:
     }
 };
 
-void PictureDecoderTest::decodesAtItsOwnSize_data() {
+void PicturesTest::decodesAtItsOwnSize_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QSize>("size");
@@ -58,7 +61,7 @@ void PictureDecoderTest::decodesAtItsOwnSize_data() {
     row("animated gif", "n.gif", gifBytes({6, 4}, {red, green, blue}), {6, 4}, red);
 }
 
-void PictureDecoderTest::decodesAtItsOwnSize() {
+void PicturesTest::decodesAtItsOwnSize() {
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
     QFETCH(QSize, size);
@@ -76,7 +79,7 @@ void PictureDecoderTest::decodesAtItsOwnSize() {
     QCOMPARE(picture.animation, animated ? bytes : QByteArray());
 }
 
-void PictureDecoderTest::notAPicture_data() {
+void PicturesTest::notAPicture_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("text") << QByteArray("Some notes, not a picture.\r\n");
     QTest::newRow("empty") << QByteArray();
@@ -105,7 +108,7 @@ void PictureDecoderTest::notAPicture_data() {
     QTest::newRow("emf of absurd size") << patched({{34, '\x7f'}, {35, '\x7f'}});
 }
 
-void PictureDecoderTest::notAPicture() {
+void PicturesTest::notAPicture() {
     QFETCH(QByteArray, bytes);
     Picture picture;
     QCOMPARE(decodePicture(write("x.dat", bytes), &picture), int(InvalidPicture));
@@ -113,12 +116,52 @@ void PictureDecoderTest::notAPicture() {
     QCOMPARE(decodePictureData(bytes, &picture), int(InvalidPicture));
 }
 
-void PictureDecoderTest::missingFileIsNotAnInvalidPicture() {
+void PicturesTest::missingFileIsNotAnInvalidPicture() {
     Picture picture;
     QCOMPARE(decodePicture(m_dir.filePath("gone.jpg"), &picture), int(FileNotFound));
     QDir(m_dir.path()).mkdir("folder.jpg");
     QCOMPARE(decodePicture(m_dir.filePath("folder.jpg"), &picture), int(FileNotFound));
 }
 
-QTEST_MAIN(PictureDecoderTest)
-#include "tst_picturedecoder.moc"
+void PicturesTest::decodedAheadNoMoreThanThreeHeldNoStaleCopy() {
+    // Files f0 .. f7 in a ring, 10+n pixels wide but f4 large.
+    auto ring = [&](int n) { return m_dir.filePath(QStringLiteral("f%1.bmp").arg(n)); };
+    for (int n = 0; n < 8; ++n)
+        writeFile(ring(n), bmpBytes(n == 4 ? QSize(3000, 2000) : QSize(10 + n, 10), Qt::red));
+    PictureCache cache;
+    Picture picture;
+    auto take = [&](int n) {
+        return cache.take(ring(n), {ring((n + 1) % 8), ring((n + 7) % 8)}, &picture);
+    };
+    QCOMPARE(take(0), int(Ok));
+    cache.waitUntilIdle();
+    QCOMPARE(cache.held(), 3); // the one shown and both neighbours
+    // Forward and back again: every step is served from a copy.
+    for (int n : {1, 2, 1, 0, 7}) {
+        QCOMPARE(take(n), int(Ok));
+        QCOMPARE(picture.image.width(), 10 + n);
+        cache.waitUntilIdle();
+    }
+    QCOMPARE(cache.counts().decodedNow, 1);
+    QCOMPARE(cache.counts().fromCopy, 5);
+    // Jumps while the large one is decoded ahead.
+    for (int n : {5, 6, 2, 3, 1, 0, 4, 1}) {
+        QCOMPARE(take(n), int(Ok));
+        QVERIFY2(cache.held() <= 3, qPrintable(QString::number(cache.held())));
+    }
+    cache.waitUntilIdle();
+    QCOMPARE(cache.held(), 3);
+
+    // Another file of the same length and time put in place of one held.
+    QFile other(write("other", bmpBytes(QSize(10, 10), Qt::yellow)));
+    QVERIFY(other.open(QIODevice::ReadWrite));
+    QVERIFY(
+        other.setFileTime(QFileInfo(ring(0)).lastModified(), QFileDevice::FileModificationTime));
+    other.close();
+    QVERIFY(QFile::remove(ring(0)) && other.rename(ring(0)));
+    QCOMPARE(take(0), int(Ok));
+    QCOMPARE(picture.image.pixelColor(0, 0), QColor(Qt::yellow));
+}
+
+QTEST_MAIN(PicturesTest)
+#include "tst_pictures.moc"
