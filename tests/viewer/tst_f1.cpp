@@ -56,13 +56,12 @@ private slots:
     void cleanup();
     void opensAndStepsWithWrapAround_data();
     void opensAndStepsWithWrapAround();
-    void emptyList();
     void deleting();
     void folderAtTheRoot();
     void reopeningStartsWhereItLeftOff();
     void fileThatCannotBeShown();
     void list();
-    void pictureLeftRuleDragAndListHeight();
+    void pictureLeftRuleAndDrag();
     void animatedGifPlays();
 
 private:
@@ -107,19 +106,6 @@ void ViewerTest::cleanup() {
     QVERIFY(openViewers().isEmpty());
     m_boxes.reset();
     m_dir.reset();
-}
-
-void ViewerTest::emptyList() {
-    // Opens with the opening title and no picture; nothing does anything.
-    QVERIFY(open(2, 0, "*.gif"));
-    for (int how : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Delete, Qt::Key(DoubleClickPicture)})
-        step(how);
-    m_v->m1_Click();
-    QTest::keyClick(m_v->d1, Qt::Key_Down);
-    QCOMPARE(m_v->windowTitle(), QString::fromUtf8("画面の真中をダブルクリックしてください"));
-    QVERIFY(m_v->g->image().isNull());
-    QCOMPARE(filesIn(m_dir->path()).size(), 2);
-    QVERIFY(m_boxes->shown().isEmpty());
 }
 
 void ViewerTest::opensAndStepsWithWrapAround_data() {
@@ -195,6 +181,17 @@ void ViewerTest::deleting() {
     QVERIFY(openViewers().isEmpty());
     QCOMPARE(m_main->d3->count(), 0);
     QCOMPARE(m_boxes->shown().size(), 1); // only the failure
+
+    // Opened on the empty list: the opening title, no picture, nothing to do.
+    QVERIFY(reopen());
+    for (int how : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Delete, Qt::Key(DoubleClickPicture)})
+        step(how);
+    m_v->m1_Click();
+    QTest::keyClick(m_v->d1, Qt::Key_Down);
+    QCOMPARE(m_v->windowTitle(), QString::fromUtf8("画面の真中をダブルクリックしてください"));
+    QVERIFY(m_v->g->image().isNull());
+    QCOMPARE(filesIn(m_dir->path()), QStringList({"keep.txt"}));
+    QCOMPARE(m_boxes->shown().size(), 1);
 }
 
 void ViewerTest::folderAtTheRoot() {
@@ -289,8 +286,7 @@ void ViewerTest::list() {
     QVERIFY(m_v->grab().save(QDir(m_build).filePath("viewer-list.png")));
 
     // Arrow keys step when let go, with wrap-around; a held key only moves
-    // the highlight, other keys too.
-    m_v->d1->setFocus();
+    // the highlight.
     for (auto [key, to] :
          {std::pair(Qt::Key_Down, 4), {Qt::Key_Right, 0}, {Qt::Key_Up, 4}, {Qt::Key_Left, 3}}) {
         QTest::keyClick(m_v->d1, key);
@@ -302,9 +298,6 @@ void ViewerTest::list() {
     QCOMPARE(m_v->windowTitle(), titleOf(3));
     QTest::keyRelease(m_v->d1, Qt::Key_Up);
     QVERIFY_AT(1, 1);
-    QTest::keyClick(m_v->d1, Qt::Key_End);
-    QCOMPARE(m_v->d1->currentIndex(), 4);
-    QCOMPARE(m_v->windowTitle(), titleOf(1));
 
     m_v->m2->trigger();
     QVERIFY(m_v->d1->isHidden());
@@ -315,15 +308,14 @@ void ViewerTest::list() {
     QCOMPARE(ViewIndex, 1);
 }
 
-void ViewerTest::pictureLeftRuleDragAndListHeight() {
+void ViewerTest::pictureLeftRuleAndDrag() {
     writeFile(pathOf("a.bmp"), bmpBytes({3000, 1200}, Qt::blue));
     writeFile(pathOf("b.bmp"), bmpBytes({100, 1500}, Qt::blue));
     QVERIFY(open(0, 0));
     PictureBox *g = m_v->g;
     // Left edge in window units = (outer width in twips - picture width in
-    // window units) / 2, one unit being 15240/17160 twips across; the list's
-    // height 200 twips short of the outer height.
-    const double ux = 15240.0 / 17160.0, uy = 10830.0 / 11420.55;
+    // window units) / 2, one unit being 15240/17160 twips across.
+    const double ux = 15240.0 / 17160.0;
     auto left = [&](int width) {
         const double outer = m_v->frameGeometry().width() * 15.0;
         return int(std::lround((outer - width * 15.0 / ux) / 2 * ux / 15.0));
@@ -351,13 +343,6 @@ void ViewerTest::pictureLeftRuleDragAndListHeight() {
     step(Qt::Key_Right);
     QCOMPARE(m_v->windowTitle(), titleFor("b.bmp"));
     QCOMPARE(g->pos(), QPoint(left(100), 0));
-
-    auto listHeight = [&] {
-        return int(std::lround((m_v->frameGeometry().height() * 15.0 - 200) * uy / 15.0));
-    };
-    QCOMPARE(m_v->d1->height(), listHeight());
-    m_v->resize(600, 400);
-    QCOMPARE(m_v->d1->height(), listHeight());
 }
 
 void ViewerTest::animatedGifPlays() {
