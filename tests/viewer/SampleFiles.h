@@ -25,13 +25,15 @@ inline QByteArray bmpBytes(QSize size, QColor colour) {
 // A JPEG; with an Exif segment holding one Orientation entry (1 to 8) when
 // orientation is not 0.
 inline QByteArray jpegBytes(QSize size, QColor colour, int orientation = 0) {
-    const QByteArray jpeg = sample("JPEG", size, colour);
-    const QByteArray exif("\xff\xe1\0\x22"
-                          "Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0",
-                          29);
-    return orientation == 0
-               ? jpeg
-               : jpeg.left(2) + exif + char(orientation) + QByteArray(6, 0) + jpeg.mid(2);
+    QByteArray jpeg = sample("JPEG", size, colour);
+    if (orientation != 0) {
+        QByteArray exif = QByteArray::fromHex("ffe10022457869660000" // APP1 "Exif"
+                                              "4d4d002a000000080001" // big-endian, one entry
+                                              "01120003000000010000000000000000"); // Orientation
+        exif[29] = char(orientation);
+        jpeg.insert(2, exif);
+    }
+    return jpeg;
 }
 
 // A cursor: an icon with resource type 2 and a hot spot at (1, 1).
@@ -48,7 +50,7 @@ inline void put(QByteArray &bytes, int width, std::initializer_list<qint64> valu
             bytes += char(v >> 8 * i);
 }
 
-// A GIF (under 256 pixels square) with one frame per colour, up to four,
+// A GIF of up to 340 pixels with one frame per colour, up to four,
 // each shown for 50 ms.
 inline QByteArray gifBytes(QSize size, const QList<QColor> &colours) {
     const int w = size.width(), h = size.height();
@@ -70,9 +72,7 @@ inline QByteArray gifBytes(QSize size, const QList<QColor> &colours) {
             code(4), code(index);
         code(5);
         data += char(acc);
-        for (qsizetype at = 0; at < data.size(); at += 255)
-            gif += char(data.mid(at, 255).size()) + data.mid(at, 255);
-        gif += char(0);
+        gif += char(data.size()) + data + char(0); // one block: up to 340 pixels
     }
     return gif + char(0x3b);
 }
