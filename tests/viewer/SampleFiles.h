@@ -9,23 +9,19 @@
 namespace pomiv::test {
 
 // One colour at one size through Qt's writers: "BMP", "ICO", "PNG", "JPEG".
-inline QByteArray sample(const char *format, QSize size, QColor colour) {
+inline QByteArray imageBytes(QSize size, QColor colour, const char *format = "BMP") {
     QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
+    QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format, 90);
-    return bytes;
-}
-inline QByteArray bmpBytes(QSize size, QColor colour) {
-    return sample("BMP", size, colour);
+    return buffer.data();
 }
 
 // A JPEG; with an Exif segment holding one Orientation entry (1 to 8) when
 // orientation is not 0.
 inline QByteArray jpegBytes(QSize size, QColor colour, int orientation = 0) {
-    QByteArray jpeg = sample("JPEG", size, colour);
+    QByteArray jpeg = imageBytes(size, colour, "JPEG");
     if (orientation != 0) {
         QByteArray exif = QByteArray::fromHex("ffe10022457869660000" // APP1 "Exif"
                                               "4d4d002a000000080001" // big-endian, one entry
@@ -38,7 +34,7 @@ inline QByteArray jpegBytes(QSize size, QColor colour, int orientation = 0) {
 
 // A cursor: an icon with resource type 2 and a hot spot at (1, 1).
 inline QByteArray curBytes(QSize size, QColor colour) {
-    QByteArray bytes = sample("ICO", size, colour);
+    QByteArray bytes = imageBytes(size, colour, "ICO");
     bytes[2] = 2, bytes[10] = 1, bytes[11] = 0, bytes[12] = 1, bytes[13] = 0;
     return bytes;
 }
@@ -60,8 +56,7 @@ inline QByteArray gifBytes(QSize size, const QList<QColor> &colours) {
         put(gif, 1, {colours.value(i).red(), colours.value(i).green(), colours.value(i).blue()});
     for (int index = 0; index < colours.size(); ++index) {
         put(gif, 1, {0x21, 0xf9, 4, 4, 5, 0, 0, 0, 0x2c, 0, 0, 0, 0, w, 0, h, 0, 0, 2});
-        // 3-bit codes: a clear code (4) before every pixel keeps them 3 bits
-        // wide; 5 ends the data.
+        // A clear code (4) before every pixel keeps codes 3 bits wide; 5 ends.
         QByteArray data;
         quint32 acc = 0, bits = 0;
         auto code = [&](int c) {
