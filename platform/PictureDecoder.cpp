@@ -325,13 +325,6 @@ int decodeDevice(QIODevice *device, Picture *picture) {
 
 } // namespace
 
-int decodePictureData(const QByteArray &bytes, Picture *picture) {
-    QByteArray data = bytes;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    return decodeDevice(&buffer, picture);
-}
-
 int decodePicture(const QString &path, Picture *picture) {
     *picture = Picture();
     if (!QFileInfo(path).isFile())

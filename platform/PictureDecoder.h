@@ -24,7 +24,4 @@ struct Picture {
 // when there is no file at the path; GeneralFailure when it cannot be read.
 int decodePicture(const QString &path, Picture *picture);
 
-// The same for a file's bytes already read: Ok or InvalidPicture.
-int decodePictureData(const QByteArray &bytes, Picture *picture);
-
 } // namespace pomiv

@@ -1,39 +1,106 @@
 #pragma once
 
-#include <QByteArray>
-#include <QColor>
+#include <QBuffer>
+#include <QImage>
 #include <QList>
-#include <QSize>
 
 // Small picture files of every type the viewer shows, made here for the
 // tests so that no sample comes from elsewhere.
 namespace pomiv::test {
 
-// Qt's own writers.
-QByteArray bmpBytes(QSize size, QColor colour);
-QByteArray icoBytes(QSize size, QColor colour);
-QByteArray pngBytes(QSize size, QColor colour);
-// A JPEG; with an orientation tag (1 to 8) when orientation is not 0.
-QByteArray jpegBytes(QSize size, QColor colour, int orientation = 0);
+// One colour at one size through Qt's writers: "BMP", "ICO", "PNG", "JPEG".
+inline QByteArray imageBytes(QSize size, QColor colour, const char *format = "BMP") {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, 90);
+    return buffer.data();
+}
 
-// A bitmap without its 14-byte file header (a packed DIB).
-QByteArray packedDibBytes(QSize size, QColor colour);
+// A JPEG; with an Exif segment holding one Orientation entry (1 to 8) when
+// orientation is not 0.
+inline QByteArray jpegBytes(QSize size, QColor colour, int orientation = 0) {
+    QByteArray jpeg = imageBytes(size, colour, "JPEG");
+    if (orientation != 0) {
+        QByteArray exif = QByteArray::fromHex("ffe10022457869660000" // APP1 "Exif"
+                                              "4d4d002a000000080001" // big-endian, one entry
+                                              "01120003000000010000000000000000"); // Orientation
+        exif[29] = char(orientation);
+        jpeg.insert(2, exif);
+    }
+    return jpeg;
+}
 
-// A cursor: an icon with type 2 and a hot spot.
-QByteArray curBytes(QSize size, QColor colour);
+// A cursor: an icon with resource type 2 and a hot spot at (1, 1).
+inline QByteArray curBytes(QSize size, QColor colour) {
+    QByteArray bytes = imageBytes(size, colour, "ICO");
+    bytes[2] = 2, bytes[10] = 1, bytes[11] = 0, bytes[12] = 1, bytes[13] = 0;
+    return bytes;
+}
 
-// A GIF with one frame per colour, each shown for its delay in
-// hundredths of a second.
-struct GifFrame {
-    QColor colour;
-    int delay = 10;
-};
-QByteArray gifBytes(QSize size, const QList<GifFrame> &frames);
+// Appends values as little-endian numbers of `width` bytes.
+inline void put(QByteArray &bytes, int width, std::initializer_list<qint64> values) {
+    for (qint64 v : values)
+        for (int i = 0; i < width; ++i)
+            bytes += char(v >> 8 * i);
+}
 
-// Metafiles holding one filled rectangle, sized to show at size pixels on
-// a 96 dpi screen: an enhanced metafile (frame in hundredths of a
-// millimetre) and a placeable Windows metafile (1440 units an inch).
-QByteArray emfBytes(QSize size, QColor colour);
-QByteArray wmfBytes(QSize size, QColor colour);
+// A GIF of up to 340 pixels with one frame per colour, up to four,
+// each shown for 50 ms.
+inline QByteArray gifBytes(QSize size, const QList<QColor> &colours) {
+    const int w = size.width(), h = size.height();
+    QByteArray gif("GIF89a");
+    put(gif, 1, {w, 0, h, 0, 0x91, 0, 0});
+    for (int i = 0; i < 4; ++i)
+        put(gif, 1, {colours.value(i).red(), colours.value(i).green(), colours.value(i).blue()});
+    for (int index = 0; index < colours.size(); ++index) {
+        put(gif, 1, {0x21, 0xf9, 4, 4, 5, 0, 0, 0, 0x2c, 0, 0, 0, 0, w, 0, h, 0, 0, 2});
+        // A clear code (4) before every pixel keeps codes 3 bits wide; 5 ends.
+        QByteArray data;
+        quint32 acc = 0, bits = 0;
+        auto code = [&](int c) {
+            for (acc |= c << bits, bits += 3; bits >= 8; acc >>= 8, bits -= 8)
+                data += char(acc);
+        };
+        for (int p = 0; p < w * h; ++p)
+            code(4), code(index);
+        code(5);
+        data += char(acc);
+        gif += char(data.size()) + data + char(0); // one block: up to 340 pixels
+    }
+    return gif + char(0x3b);
+}
+
+// Metafiles holding one filled rectangle, sized to show at size pixels on a
+// 96 dpi screen: an enhanced metafile (frame in hundredths of a millimetre)
+// and a placeable Windows metafile (1440 units an inch).
+inline QByteArray emfBytes(QSize size, QColor colour) {
+    const int w = size.width(), h = size.height();
+    QByteArray emf;
+    put(emf, 4, {1,          108,     0,   0, w - 1, h - 1,  0,     0, w * 2540 / 96, h * 2540 / 96,
+                 0x464D4520, 0x10000, 188, 5, 2,     0,      0,     0, 960,           960,
+                 254,        254,     0,   0, 0,     254000, 254000}); // header, 108 bytes
+    put(emf, 4,
+        {39, 24, 1, 0, colour.red() | colour.green() << 8 | colour.blue() << 16, 0}); // solid brush
+    put(emf, 4, {37, 12, 1, 43, 24, 0, 0, w, h}); // selected; rectangle
+    put(emf, 4, {14, 20, 0, 16, 20});             // end
+    return emf;
+}
+
+inline QByteArray wmfBytes(QSize size, QColor colour) {
+    const int right = size.width() * 15, bottom = size.height() * 15;
+    QByteArray wmf;
+    put(wmf, 2, {0xCDD7, 0x9AC6, 0, 0, 0, right, bottom, 1440, 0, 0});
+    int checksum = 0;
+    for (int i = 0; i < 20; i += 2)
+        checksum ^= quint8(wmf[i]) | quint8(wmf[i + 1]) << 8;
+    put(wmf, 2, {checksum, 1, 9, 0x0300, 40, 0, 1, 7, 0, 0});
+    put(wmf, 2, {5, 0, 0x020B, 0, 0, 5, 0, 0x020C, bottom, right}); // window origin, extent
+    put(wmf, 2, {7, 0, 0x02FC, 0, colour.red() | colour.green() << 8, colour.blue(), 0}); // brush
+    put(wmf, 2, {4, 0, 0x012D, 0, 7, 0, 0x041B, bottom, right, 0, 0}); // selected; rectangle
+    put(wmf, 2, {3, 0, 0});                                            // end
+    return wmf;
+}
 
 } // namespace pomiv::test

@@ -1,0 +1,442 @@
+#include "app/pmvmin.h"
+#include "platform/Errors.h"
+#include "platform/FileList.h"
+#include "platform/FolderList.h"
+#include "platform/PictureDecoder.h"
+#include "settings/Shared.h"
+#include "tests/support/TestSupport.h"
+#include "tests/viewer/SampleFiles.h"
+#include "viewer/PictureBox.h"
+#include "viewer/PictureCache.h"
+#include "viewer/f1.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+using namespace pomiv;
+using namespace pomiv::test;
+
+namespace {
+
+QString titleFor(const QString &name) {
+    return name + QStringLiteral("              ") +
+           QString::fromUtf8("「ダブルクリック、→、↓」次の画像\u3000「ＤＥＬ」画像の削除\u3000"
+                             "「右クリック」この画面を閉じる\u3000「←、↑」前の画像");
+}
+// Files pN.bmp, told apart by their sizes.
+const auto titleOf = [](int n) { return titleFor(QStringLiteral("p%1.bmp").arg(n)); };
+const auto sizeOf = [](int n) { return QSize(20 + n, 10 + n); };
+
+QList<f1 *> openViewers() {
+    QList<f1 *> open = topLevels<f1>();
+    open.removeIf([](f1 *v) { return !v->isVisible(); });
+    return open;
+}
+
+// Steps besides the keys.
+enum { DoubleClickPicture = 1, DoubleClickFreeArea = 2 };
+
+} // namespace
+
+// Checks that the viewer is at list position index showing file pN.
+#define QVERIFY_AT(index, n)                                                                       \
+    QVERIFY2(ViewIndex == (index) && m_v->d1->currentIndex() == (index) &&                         \
+                 m_v->windowTitle() == titleOf(n) && m_v->g->size() == sizeOf(n),                  \
+             qPrintable(QStringLiteral("at %1: %2").arg(ViewIndex).arg(m_v->windowTitle())))
+
+class ViewerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void opensAndStepsWithWrapAround_data();
+    void opensAndStepsWithWrapAround();
+    void deleting();
+    void folderAtTheRoot();
+    void reopeningStartsWhereItLeftOff();
+    void fileThatCannotBeShown();
+    void list();
+    void pictureLeftRuleAndDrag();
+    void animatedGifPlays();
+    void decodes_data();
+    void decodes();
+    void decodedAheadAndNoMoreThanThreeHeld();
+
+private:
+    QString pathOf(const QString &name) const { return m_dir->filePath(name); }
+    // Writes files p0.bmp .. and opens the viewer on them from the main window.
+    bool open(int files, int index, const QString &pattern = "*.bmp", QString folder = {}) {
+        for (int i = 0; i < files; ++i)
+            writeFile(pathOf(QStringLiteral("p%1.bmp").arg(i)),
+                      imageBytes(sizeOf(i), Qt::darkCyan));
+        m_main->d2->setPath(folder.isEmpty() ? m_dir->path() : folder);
+        m_main->sr->setEditText(pattern);
+        ViewIndex = index;
+        return reopen();
+    }
+    bool reopen() {
+        QTest::mouseClick(m_main->OKB, Qt::LeftButton);
+        return (m_v = openViewers().value(0));
+    }
+    void step(int how) {
+        if (how == DoubleClickPicture)
+            QTest::mouseDClick(m_v->g, Qt::LeftButton, {}, QPoint(3, 3));
+        else if (how == DoubleClickFreeArea)
+            QTest::mouseDClick(m_v->client, Qt::LeftButton, {}, m_v->client->rect().bottomRight());
+        else
+            QTest::keyClick(m_v->g, Qt::Key(how));
+    }
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<MessageRecorder> m_boxes;
+    std::unique_ptr<pmvmin> m_main;
+    f1 *m_v = nullptr;
+    const QString m_build = qEnvironmentVariable("POMIV_BUILD_DIR", QDir::currentPath());
+};
+
+void ViewerTest::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_boxes = std::make_unique<MessageRecorder>();
+    m_main = std::make_unique<pmvmin>();
+    m_main->show();
+}
+
+void ViewerTest::cleanup() {
+    m_main.reset(); // takes an open viewer with it
+    QVERIFY(openViewers().isEmpty());
+    m_boxes.reset();
+    m_dir.reset();
+}
+
+void ViewerTest::opensAndStepsWithWrapAround_data() {
+    QTest::addColumn<int>("files");
+    QTest::addColumn<int>("index"); // ViewIndex when opened
+    QTest::addColumn<int>("how");
+    QTest::addColumn<int>("to");
+    QTest::newRow("right from the last") << 4 << 3 << int(Qt::Key_Right) << 0;
+    QTest::newRow("down from the last") << 4 << 3 << int(Qt::Key_Down) << 0;
+    QTest::newRow("double-click picture, last") << 4 << 3 << int(DoubleClickPicture) << 0;
+    QTest::newRow("double-click free area, last") << 4 << 3 << int(DoubleClickFreeArea) << 0;
+    QTest::newRow("left from the first") << 4 << 0 << int(Qt::Key_Left) << 3;
+    QTest::newRow("up from the first") << 4 << 0 << int(Qt::Key_Up) << 3;
+    QTest::newRow("one file, up") << 1 << 0 << int(Qt::Key_Up) << 0;
+    QTest::newRow("one file, double-click") << 1 << 0 << int(DoubleClickPicture) << 0;
+    QTest::newRow("opened beyond the last") << 3 << 99 << int(Qt::Key_Right) << 0;
+    QTest::newRow("opened at a negative") << 3 << -3 << int(Qt::Key_Left) << 2;
+}
+
+void ViewerTest::opensAndStepsWithWrapAround() {
+    QFETCH(int, files);
+    QFETCH(int, index);
+    QFETCH(int, how);
+    QFETCH(int, to);
+    writeFile(pathOf("other.jpg"), jpegBytes({8, 8}, Qt::red));
+    QVERIFY(open(files, index));
+    const int shown = qBound(0, index, files - 1);
+    QCOMPARE(m_v->d1->names(), m_main->d3->names());
+    QVERIFY_AT(shown, shown);
+    QVERIFY(m_v->grab().save(QDir(m_build).filePath("viewer.png")));
+    step(how);
+    QVERIFY_AT(to, to);
+    QVERIFY(m_boxes->shown().isEmpty());
+}
+
+void ViewerTest::deleting() {
+    // Deleted without asking; both lists are re-read and the next file shown.
+    writeFile(pathOf("keep.txt"), "not listed under *.bmp");
+    QVERIFY(open(4, 1));
+    step(Qt::Key_Delete);
+    QCOMPARE(filesIn(m_dir->path()), QStringList({"keep.txt", "p0.bmp", "p2.bmp", "p3.bmp"}));
+    QCOMPARE(m_main->d3->names(), QStringList({"p0.bmp", "p2.bmp", "p3.bmp"}));
+    QVERIFY_AT(1, 2);
+
+    // The last one: the new last is shown.
+    step(Qt::Key_Right);
+    step(Qt::Key_Delete);
+    QCOMPARE(filesIn(m_dir->path()), QStringList({"keep.txt", "p0.bmp", "p2.bmp"}));
+    QVERIFY_AT(1, 2);
+
+    // From the list with the highlight moved by a typed letter: the file on
+    // screen goes, not the highlighted one.
+    m_v->m1_Click();
+    QTest::keyClick(m_v->d1, Qt::Key_P); // highlight on p0.bmp
+    QTest::keyClick(m_v->d1, Qt::Key_Delete);
+    QCOMPARE(filesIn(m_dir->path()), QStringList({"keep.txt", "p0.bmp"}));
+    QVERIFY_AT(0, 0);
+
+    // A deletion that fails: said so, nothing else changes.
+    QFile::remove(pathOf("p0.bmp"));
+    step(Qt::Key_Delete);
+    QCOMPARE(m_boxes->texts(), QStringList(QString::fromUtf8("p0.bmp ファイルが見つかりません。")));
+    QVERIFY_AT(0, 0);
+
+    // Deleting the only file closes the viewer.
+    writeFile(pathOf("p0.bmp"), imageBytes(sizeOf(0), Qt::red));
+    step(Qt::Key_Delete);
+    QCOMPARE(filesIn(m_dir->path()), QStringList({"keep.txt"}));
+    QVERIFY(openViewers().isEmpty());
+    QCOMPARE(m_main->d3->count(), 0);
+
+    // Opened on the empty list: the opening title, no picture, nothing to do.
+    QVERIFY(reopen());
+    for (int how : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Delete, Qt::Key(DoubleClickPicture)})
+        step(how);
+    m_v->m1_Click();
+    QTest::keyClick(m_v->d1, Qt::Key_Down);
+    QCOMPARE(m_v->windowTitle(), QString::fromUtf8("画面の真中をダブルクリックしてください"));
+    QVERIFY(m_v->g->image().isNull());
+    QCOMPARE(m_boxes->shown().size(), 1); // only the failure above
+}
+
+void ViewerTest::folderAtTheRoot() {
+    // The root's path ends with its separator: one separator between it and
+    // the name, for showing and for deleting.
+    const QString name = QStringLiteral("pomiv-viewer-test-%1.bmp").arg(qApp->applicationPid());
+    QFile file(QDir::rootPath() + name);
+    if (!QFileInfo(QDir::rootPath()).isWritable())
+        QSKIP("the root folder cannot be written here");
+    writeFile(file.fileName(), imageBytes(sizeOf(7), Qt::red));
+    const auto removed = qScopeGuard([&] { file.remove(); });
+    QVERIFY(open(0, 0, name.chopped(3) + "*", QDir::rootPath()));
+    QCOMPARE(m_v->windowTitle(), titleFor(name));
+    QCOMPARE(m_v->g->size(), sizeOf(7));
+    step(Qt::Key_Delete);
+    QVERIFY(!file.exists());
+    QVERIFY(openViewers().isEmpty());
+}
+
+void ViewerTest::reopeningStartsWhereItLeftOff() {
+    writeFile(pathOf("sub/p9.bmp"), imageBytes(sizeOf(9), Qt::red));
+    QVERIFY(open(4, 1));
+    step(Qt::Key_Right);
+    QTest::mouseClick(m_v->g, Qt::RightButton);
+    QTRY_VERIFY(openViewers().isEmpty());
+    QVERIFY(reopen());
+    QVERIFY_AT(2, 2);
+    // Opening it again while it is open only brings it forward.
+    m_main->sr->setEditText("p*.bmp");
+    QVERIFY(reopen());
+    QCOMPARE(openViewers().size(), 1);
+    QCOMPARE(m_v->windowTitle(), titleOf(2));
+    QTest::mouseClick(m_v->client, Qt::RightButton, {}, QPoint(1000, 700));
+    QTRY_VERIFY(openViewers().isEmpty());
+
+    // A new pattern starts at the first file, and so does a new folder.
+    QVERIFY(reopen());
+    QVERIFY_AT(0, 0);
+    m_v->close();
+    m_main->d2->setPath(pathOf("sub"));
+    QVERIFY(reopen());
+    QVERIFY_AT(0, 9);
+}
+
+void ViewerTest::fileThatCannotBeShown() {
+    writeFile(pathOf("b.txt"), "notes");
+    QVERIFY(open(3, 1, "*.*"));     // b.txt p0.bmp p1.bmp p2.bmp
+    m_v->g->move(m_v->g->x(), -30); // dragged a little
+    // Not a picture: said so; the previous picture stays where it was.
+    step(Qt::Key_Left);
+    QCOMPARE(m_boxes->texts().value(0),
+             "b.txt" + QString::fromUtf8("は対応している画像ファイルではありません。"));
+    QVERIFY(m_boxes->shown()[0].buttons == MsgButtons::Ok &&
+            m_boxes->shown()[0].icon == MsgIcon::None);
+    QCOMPARE(ViewIndex, 0);
+    QCOMPARE(m_v->windowTitle(), titleFor("b.txt"));
+    QCOMPARE(m_v->g->size(), sizeOf(0));
+    QCOMPARE(m_v->g->y(), -30);
+    step(Qt::Key_Right);
+    QVERIFY_AT(1, 0);
+
+    // Missing since it was decoded ahead: nothing said, picture and title stay.
+    m_v->pictures().waitUntilIdle();
+    QFile::remove(pathOf("p1.bmp"));
+    step(Qt::Key_Right);
+    QCOMPARE(ViewIndex, 2);
+    QCOMPARE(m_v->windowTitle(), titleOf(0));
+    QCOMPARE(m_v->g->size(), sizeOf(0));
+    // Rewritten since it was decoded ahead, with the same size and type.
+    m_v->pictures().waitUntilIdle();
+    writeFile(pathOf("p2.bmp"), imageBytes(sizeOf(2), Qt::yellow));
+    step(Qt::Key_Right);
+    QVERIFY_AT(3, 2);
+    QCOMPARE(m_v->g->image().pixelColor(0, 0), QColor(Qt::yellow));
+    // Round onto b.txt again: the message again, decoded ahead or not.
+    step(Qt::Key_Right);
+    QCOMPARE(m_boxes->texts().size(), 2);
+    QCOMPARE(m_v->g->size(), sizeOf(2));
+}
+
+void ViewerTest::list() {
+    QVERIFY(open(5, 0));
+    m_v->m1_Click();
+    const QRect third = m_v->d1->visualRect(m_v->d1->model()->index(3, 0));
+    QTest::mouseClick(m_v->d1->viewport(), Qt::LeftButton, {}, third.center());
+    QVERIFY_AT(3, 3);
+    QVERIFY(m_v->grab().save(QDir(m_build).filePath("viewer-list.png")));
+
+    // Arrow keys step when let go, with wrap-around; held, they move the highlight.
+    for (auto [key, to] :
+         {std::pair(Qt::Key_Down, 4), {Qt::Key_Right, 0}, {Qt::Key_Up, 4}, {Qt::Key_Left, 3}}) {
+        QTest::keyClick(m_v->d1, key);
+        QVERIFY_AT(to, to);
+    }
+    QTest::keyPress(m_v->d1, Qt::Key_Up);
+    QTest::keyPress(m_v->d1, Qt::Key_Up, {}, -1);
+    QCOMPARE(m_v->d1->currentIndex(), 1);
+    QCOMPARE(m_v->windowTitle(), titleOf(3));
+    QTest::keyRelease(m_v->d1, Qt::Key_Up);
+    QVERIFY_AT(1, 1);
+
+    // The right button over the list closes the viewer.
+    QTest::mouseClick(m_v->d1->viewport(), Qt::RightButton, {}, third.center());
+    QTRY_VERIFY(openViewers().isEmpty());
+    QCOMPARE(ViewIndex, 1);
+}
+
+void ViewerTest::pictureLeftRuleAndDrag() {
+    writeFile(pathOf("a.bmp"), imageBytes({3000, 1200}, Qt::blue));
+    writeFile(pathOf("b.bmp"), imageBytes({100, 1500}, Qt::blue));
+    QVERIFY(open(0, 0));
+    PictureBox *g = m_v->g;
+    // Left edge in window units = (outer width in twips - picture width in
+    // window units) / 2, one unit being 15240/17160 twips across.
+    const double ux = 15240.0 / 17160.0, outer = m_v->frameGeometry().width();
+    auto left = [&](int w) { return int(std::lround((outer * ux - w) / 2)); };
+    QCOMPARE(g->x(), left(3000));
+    QVERIFY(g->x() < 0);
+
+    // A drag with the left button alone moves it by the pointer's travel:
+    // heights in the inner area, carried within g.
+    auto send = [&](QEvent::Type type, int y, Qt::MouseButton button, Qt::MouseButtons held) {
+        const QPointF local(10, y - g->y());
+        QMouseEvent event(type, local, g->mapToGlobal(local), button, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(g, &event);
+        return g->y();
+    };
+    send(QEvent::MouseButtonPress, 300, Qt::LeftButton, Qt::LeftButton);
+    QCOMPARE(send(QEvent::MouseMove, 250, Qt::NoButton, Qt::LeftButton), -50);
+    QCOMPARE(send(QEvent::MouseMove, 120, Qt::NoButton, Qt::LeftButton), -180);
+    QCOMPARE(send(QEvent::MouseMove, 170, Qt::NoButton, Qt::LeftButton | Qt::RightButton), -180);
+    send(QEvent::MouseButtonRelease, 170, Qt::LeftButton, Qt::NoButton);
+    send(QEvent::MouseButtonPress, 170, Qt::RightButton, Qt::RightButton);
+    QCOMPARE(send(QEvent::MouseMove, 400, Qt::NoButton, Qt::RightButton), -180);
+    QCOMPARE(g->x(), left(3000));
+    // The next step puts it back at the top.
+    step(Qt::Key_Right);
+    QCOMPARE(m_v->windowTitle(), titleFor("b.bmp"));
+    QCOMPARE(g->pos(), QPoint(left(100), 0));
+}
+
+void ViewerTest::animatedGifPlays() {
+    writeFile(pathOf("a.gif"), gifBytes({6, 4}, {Qt::red, Qt::green, Qt::blue}));
+    QVERIFY(open(0, 0, "*.gif"));
+    QTRY_COMPARE(m_v->g->image().pixelColor(0, 0), QColor(Qt::green));
+    QTRY_COMPARE(m_v->g->image().pixelColor(0, 0), QColor(Qt::blue));
+}
+
+// The pictures: decoded by type or refused, and decoded ahead.
+
+void ViewerTest::decodes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QColor>("colour");
+    auto row = [](const char *name, const QByteArray &bytes, QSize size, QColor colour) {
+        QTest::newRow(name) << bytes << int(Ok) << size << colour;
+    };
+    auto bad = [](const char *name, const QByteArray &bytes) {
+        QTest::newRow(name) << bytes << int(InvalidPicture) << QSize() << QColor();
+    };
+
+    // One file of each type the viewer lists, at its own size.
+    const QColor red(220, 20, 20), green(20, 200, 40), blue(30, 40, 210);
+    row("photo.jpg", jpegBytes({64, 48}, red), {64, 48}, red);
+    row("plain.bmp", imageBytes({33, 17}, green), {33, 17}, green);
+    row("bitmap.dib", imageBytes({21, 30}, blue), {21, 30}, blue);
+    row("packed.dib", imageBytes({19, 7}, red).mid(14), {19, 7}, red); // no file header
+    row("still.gif", gifBytes({12, 9}, {green}), {12, 9}, green);
+    // libwmf names its colours from the SVG colour table: pure blue stays blue.
+    row("drawing.wmf", wmfBytes({96, 48}, Qt::blue), {96, 48}, Qt::blue);
+    row("drawing.emf", emfBytes({48, 72}, green), {48, 72}, green);
+    row("icon.ico", imageBytes({32, 32}, red, "ICO"), {32, 32}, red);
+    row("pointer.cur", curBytes({16, 16}, blue), {16, 16}, blue);
+    // The reader is picked from the bytes, not the name.
+    row("drawing named.bmp", emfBytes({24, 24}, red), {24, 24}, red);
+    // Orientation 6: the camera was turned a quarter to the right.
+    row("turned.jpg", jpegBytes({40, 20}, blue, 6), {20, 40}, blue);
+    // An animated GIF starts on its first frame and keeps its bytes to play.
+    row("animated.gif", gifBytes({6, 4}, {red, green, blue}), {6, 4}, red);
+
+    bad("empty", QByteArray());
+    // Types Qt reads that the program does not offer.
+    bad("png", imageBytes({8, 8}, Qt::red, "PNG"));
+    bad("svg", "<svg xmlns='http://www.w3.org/2000/svg' width='4' height='4'/>");
+    // Broken files that carry a signature.
+    QByteArray emf = emfBytes({20, 20}, Qt::red);
+    bad("jpeg cut after its start", jpegBytes({20, 20}, Qt::red).left(4));
+    bad("bmp header only", imageBytes({20, 20}, Qt::red).left(20));
+    bad("wmf header only", wmfBytes({20, 20}, Qt::red).left(22 + 18));
+    bad("emf header only", emf.left(108));
+    bad("emf header, garbage after", emf.left(108) + QByteArray(64, '\xff'));
+    bad("emf without its end record", emf.chopped(20));
+    // Damaged so that trusting its offsets would read past the end.
+    bad("emf record running past the end", QByteArray(emf).replace(112, 1, "\x40"));
+    bad("emf of absurd size", QByteArray(emf).replace(34, 2, "\x7f\x7f"));
+    emf.replace(60, 2, "\xe8\x03").replace(64, 1, "\x58"); // 1000 characters after the header
+    bad("emf description past its header", emf);
+}
+
+void ViewerTest::decodes() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, result);
+    QFETCH(QSize, size);
+    QFETCH(QColor, colour);
+    writeFile(pathOf(QTest::currentDataTag()), bytes);
+    Picture picture;
+    QCOMPARE(decodePicture(pathOf(QTest::currentDataTag()), &picture), result);
+    QCOMPARE(picture.isNull(), result != Ok);
+    if (result != Ok)
+        return;
+    QCOMPARE(picture.image.size(), size);
+    const QColor m = picture.image.pixelColor(size.width() / 2, size.height() / 2);
+    QVERIFY2(qAbs(m.red() - colour.red()) <= 12 && qAbs(m.green() - colour.green()) <= 12 &&
+                 qAbs(m.blue() - colour.blue()) <= 12,
+             qPrintable(m.name() + " " + colour.name()));
+    const bool animated = QTest::currentDataTag() == QByteArray("animated.gif");
+    QCOMPARE(picture.animation, animated ? bytes : QByteArray());
+}
+
+void ViewerTest::decodedAheadAndNoMoreThanThreeHeld() {
+    // Files f0 .. f7 in a ring, 10+n pixels wide but f4 large.
+    auto ring = [&](int n) { return pathOf(QStringLiteral("f%1.bmp").arg(n)); };
+    for (int n = 0; n < 8; ++n)
+        writeFile(ring(n), imageBytes(n == 4 ? QSize(3000, 2000) : QSize(10 + n, 10), Qt::red));
+    PictureCache cache;
+    Picture picture;
+    auto take = [&](int n) {
+        return cache.take(ring(n), {ring((n + 1) % 8), ring((n + 7) % 8)}, &picture);
+    };
+    QCOMPARE(take(0), int(Ok));
+    cache.waitUntilIdle();
+    QCOMPARE(cache.held(), 3);  // the one shown and both neighbours
+    QCOMPARE(take(7), int(Ok)); // decoded ahead
+    QCOMPARE(picture.image.width(), 17);
+    QCOMPARE(cache.counts().fromCopy, 1);
+    // Jumps while the large one is decoded ahead.
+    for (int n : {5, 6, 2, 3, 1, 0, 4, 1}) {
+        QCOMPARE(take(n), int(Ok));
+        QVERIFY2(cache.held() <= 3, qPrintable(QString::number(cache.held())));
+    }
+    cache.waitUntilIdle();
+    QCOMPARE(cache.held(), 3);
+}
+
+QTEST_MAIN(ViewerTest)
+#include "tst_viewer.moc"
