@@ -37,21 +37,6 @@ static const QColor folderLabelColour(255, 255, 192);
 static const QColor greyLabelColour(192, 192, 192);
 
 
-template <class W>
-static W *make(QWidget *parent, const char *name, int left, int top, int width, int height) {
-    auto *w = new W(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    place(w, left, top, width, height);
-    return w;
-}
-
-template <class W>
-static W *makeCaptioned(QWidget *parent, const char *name, const char *caption, int left, int top,
-                        int width, int height) {
-    W *w = make<W>(parent, name, left, top, width, height);
-    w->setText(jp(caption));
-    return w;
-}
 
 pmvmin::pmvmin(QWidget *parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("pmvmin"));

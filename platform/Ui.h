@@ -27,6 +27,25 @@ inline QRect twipsRect(int left, int top, int width, int height) {
 // Places a control at a position given in twips inside its parent.
 void place(QWidget *w, int left, int top, int width, int height);
 
+// A control of a window: made in its parent, named (tests find it by that
+// name) and placed in twips.
+template <class W>
+W *make(QWidget *parent, const QString &name, int left, int top, int width, int height) {
+    auto *w = new W(parent);
+    w->setObjectName(name);
+    place(w, left, top, width, height);
+    return w;
+}
+
+// The same, with its caption.
+template <class W>
+W *makeCaptioned(QWidget *parent, const QString &name, const char *caption, int left, int top,
+                 int width, int height) {
+    W *w = make<W>(parent, name, left, top, width, height);
+    w->setText(jp(caption));
+    return w;
+}
+
 // The background colour of a widget.
 void setBackground(QWidget *w, const QColor &colour);
 

@@ -24,13 +24,6 @@ namespace pomiv {
 static const QColor dialogColour(255, 192, 128);
 
 
-template <class W>
-static W *make(QWidget *parent, const QString &name, int left, int top, int width, int height) {
-    auto *w = new W(parent);
-    w->setObjectName(name);
-    place(w, left, top, width, height);
-    return w;
-}
 
 static QString indexed(const char *name, int i) {
     return QString::fromLatin1(name) + QLatin1Char('_') + QString::number(i);
