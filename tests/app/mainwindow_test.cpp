@@ -29,7 +29,6 @@
 using namespace pomiv;
 using namespace pomiv::test;
 
-
 class MainWindowTest : public QObject {
     Q_OBJECT
 
@@ -87,25 +86,73 @@ private slots:
         (*m_volumes)->notReady.clear();
     }
 
-    void firstRunWithoutSettings() {
+    void startUp_data() {
+        QTest::addColumn<QByteArray>("settings"); // empty: no settings file
+        QTest::addColumn<int>("answer");          // to the drive question: 0 none, 1 yes, 2 no
+        QTest::addColumn<QString>("main");
+        QTest::addColumn<QString>("dest");
+        QTest::addColumn<QString>("folder");     // shown by the lists
+        QTest::addColumn<QStringList>("fields"); // prefix and number
+        QTest::addColumn<int>("jpgs");
+        const auto line = [](const QString &main, const QString &dest) {
+            return formatSettingsLine(main, dest, jp("ポミ"), "12").toUtf8();
+        };
+        const QStringList none{"", ""}, saved{jp("ポミ"), "12"};
+        QTest::newRow("first run")
+            << QByteArray() << 0 << m_start << m_start << m_start << none << 2;
+        QTest::newRow("saved") << line(m_main, m_dest) << 0 << m_main << m_dest << m_main << saved
+                               << 3;
+        QTest::newRow("only the first field")
+            << ("\"" + m_main + "\"\r\n").toUtf8() << 0 << m_main << m_start << m_main << none << 3;
+        const QString gone = m_driveA + "/deleted";
+        QTest::newRow("main folder deleted")
+            << line(gone, m_dest) << 0 << gone << m_dest << m_start << saved << 2;
+        const QString offline = m_driveC + "/pics";
+        QTest::newRow("drive not ready, yes")
+            << line(offline, m_dest) << 1 << offline << m_dest << m_start << saved << 2;
+        QTest::newRow("drive not ready, no")
+            << line(offline, m_dest) << 2 << offline << m_dest << m_start << saved << 2;
+    }
+
+    void startUp() {
+        QFETCH(QByteArray, settings);
+        QFETCH(int, answer);
+        QFETCH(QString, main);
+        QFETCH(QString, dest);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, fields);
+        QFETCH(int, jpgs);
+        if (!settings.isEmpty())
+            writeFile(m_prog + "/pmvf2.ini", settings);
+        (*m_volumes)->notReady.insert(m_driveC);
         MessageRecorder boxes;
+        if (answer)
+            boxes->answers.push_back(answer == 1 ? MsgAnswer::Yes : MsgAnswer::No);
         auto w = start();
-        QVERIFY(w);
+        QCOMPARE(boxes.shown().size(), answer ? 1 : 0);
+        if (answer) {
+            const ShownMessage &m = boxes.shown().first();
+            QCOMPARE(m.text, main + " " + errorText(DeviceUnavailable) + jp("続行しますか？"));
+            QCOMPARE(m.buttons, MsgButtons::YesNo);
+            QCOMPARE(m.icon, MsgIcon::None);
+        }
+        QCOMPARE(bool(w), answer != 2); // No ends the program before the window shows
+        if (!w)
+            return;
         QCOMPARE(AppDir, m_prog + "/");
-        QCOMPARE(w->fr[0]->text(), m_start);
-        QCOMPARE(w->fr[1]->text(), m_start);
-        QCOMPARE(MainFolder, m_start);
-        QCOMPARE(DestFolder, m_start);
-        QCOMPARE(w->tx[0]->text(), m_start);
-        QCOMPARE(w->tx[1]->text(), QString());
-        QCOMPARE(w->tx[2]->text(), QString());
-        QCOMPARE(w->d3->names(), (QStringList{"s1.jpg", "s2.JPG"}));
+        QCOMPARE(MainFolder, main);
+        QCOMPARE(DestFolder, dest);
+        QCOMPARE(w->fr[1]->text(), main);
+        QCOMPARE(w->fr[0]->text(), dest);
+        QCOMPARE((QStringList{w->tx[1]->text(), w->tx[2]->text()}), fields);
+        QCOMPARE(w->d2->path(), folder);
+        QCOMPARE(w->d3->path(), folder);
+        QCOMPARE(w->tx[0]->text(), folder);
         QCOMPARE(w->d1->drive(), m_driveA);
+        QCOMPARE(w->d3->count(), jpgs);
         QVERIFY(w->OKB->isEnabled());
         QCOMPARE(w->s->value(), 0);
-        QVERIFY(boxes.shown().isEmpty());
-        QVERIFY(!QFile::exists(m_prog + "/pmvf2.ini"));
-
+        QCOMPARE(ViewIndex, 0);
         QCOMPARE(w->sr->currentText(), QString("*.jpg"));
         QCOMPARE(w->sr->currentIndex(), -1);
         QStringList items;
@@ -113,80 +160,12 @@ private slots:
             items << w->sr->itemText(i);
         QCOMPARE(items, (QStringList{"*.jpg", "*.bmp", "*.dib", "*.gif", "*.wmf", "*.emf", "*.ico",
                                      "*.cur", "*.*"}));
+        QVERIFY(w->op2[2]->isChecked() && w->op1[0]->isChecked());
         QCOMPARE(w->op2[2]->text(), jp("現在のフォルダ"));
-        QVERIFY(w->op2[2]->isChecked());
-        QVERIFY(w->op1[0]->isChecked());
-        QCOMPARE(ViewIndex, 0);
-    }
-
-    void startsOnTheMainFolder() {
-        writeSettings(m_main, m_dest, jp("ポミ"), "12");
-        MessageRecorder boxes;
-        auto w = start();
-        QVERIFY(w);
-        QCOMPARE(MainFolder, m_main);
-        QCOMPARE(DestFolder, m_dest);
-        QCOMPARE(w->fr[1]->text(), m_main);
-        QCOMPARE(w->fr[0]->text(), m_dest);
-        QCOMPARE(w->tx[1]->text(), jp("ポミ"));
-        QCOMPARE(w->tx[2]->text(), QString("12"));
-        QCOMPARE(w->d2->path(), m_main);
-        QCOMPARE(w->tx[0]->text(), m_main);
-        QCOMPARE(w->d3->count(), 3);
-        QVERIFY(boxes.shown().isEmpty());
-        w->grab().save(qEnvironmentVariable("POMIV_BUILD_DIR", ".") + "/mainwindow.png");
-    }
-
-    void shortSettingsFileKeepsWhatWasRead() {
-        AppDir = m_prog + "/";
-        writeFile(m_prog + "/pmvf2.ini", ("\"" + m_main + "\"\r\n").toUtf8());
-        auto w = start();
-        QVERIFY(w);
-        QCOMPARE(MainFolder, m_main);
-        QCOMPARE(DestFolder, m_start);
-        QCOMPARE(w->fr[0]->text(), m_start);
-        QCOMPARE(w->tx[1]->text(), QString());
-    }
-
-    void deletedMainFolder() {
-        writeSettings(at("driveA/deleted"), m_dest);
-        MessageRecorder boxes;
-        auto w = start();
-        QVERIFY(w);
-        QVERIFY(boxes.shown().isEmpty());
-        QCOMPARE(w->d2->path(), m_start);
-        QCOMPARE(w->d3->path(), m_start);
-        QCOMPARE(w->fr[1]->text(), at("driveA/deleted"));
-        QCOMPARE(w->sr->currentText(), QString("*.jpg"));
-        QCOMPARE(w->sr->count(), 9);
-    }
-
-    void mainFolderDriveNotReady_data() {
-        QTest::addColumn<bool>("goOn");
-        QTest::newRow("yes") << true;
-        QTest::newRow("no") << false;
-    }
-
-    void mainFolderDriveNotReady() {
-        QFETCH(bool, goOn);
-        const QString main = m_driveC + "/pics";
-        writeSettings(main, m_dest);
-        (*m_volumes)->notReady.insert(m_driveC);
-        MessageRecorder boxes;
-        boxes->answers.push_back(goOn ? MsgAnswer::Yes : MsgAnswer::No);
-        auto w = start();
-        QCOMPARE(boxes.shown().size(), 1);
-        const ShownMessage &m = boxes.shown().first();
-        QCOMPARE(m.text, main + " " + errorText(DeviceUnavailable) + jp("続行しますか？"));
-        QCOMPARE(m.buttons, MsgButtons::YesNo);
-        QCOMPARE(m.icon, MsgIcon::None);
-        QCOMPARE(bool(w), goOn);
-        if (goOn) {
-            QCOMPARE(w->d2->path(), m_start);
-            QCOMPARE(w->d1->drive(), m_driveA);
-            QCOMPARE(w->fr[1]->text(), main);
-            QCOMPARE(w->sr->count(), 9);
-        }
+        if (settings.isEmpty())
+            QVERIFY(!QFile::exists(m_prog + "/pmvf2.ini")); // start-up writes nothing
+        if (QByteArray(QTest::currentDataTag()) == "saved")
+            w->grab().save(qEnvironmentVariable("POMIV_BUILD_DIR", ".") + "/mainwindow.png");
     }
 
     void folderOptions() {
@@ -227,14 +206,10 @@ private slots:
         QVERIFY(w->OrigFolder.isEmpty());
         QVERIFY(w->OKB->isEnabled());
         QVERIFY(boxes.shown().isEmpty());
-    }
 
-    void folderOptionAtADriveRoot() {
-        writeSettings(m_main, m_driveB);
-        auto w = start();
-        QVERIFY(w);
+        // A destination at a drive root gets no second separator.
+        DestFolder = m_driveB;
         w->op2[1]->click();
-        QCOMPARE(w->d2->path(), m_driveB);
         QCOMPARE(w->tx[0]->text(), m_driveB + "/");
         QCOMPARE(w->d3->names(), QStringList{"root.jpg"});
     }

@@ -145,26 +145,6 @@ private slots:
         QVERIFY(fields.isEmpty());
     }
 
-    void failedWriteLeavesOldFile() {
-        QCOMPARE(f_save("/old", "/dest", "A", "7"), int(Ok));
-        const QByteArray before = readFile(settingsFilePath());
-
-        // A file-size limit makes the write fail the way a full disk would,
-        // even for root.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = 16;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const int err = f_save(QString(200, 'n'), "/dest", "A", "8");
-        setrlimit(RLIMIT_FSIZE, &old);
-
-        QVERIFY(err != Ok);
-        QCOMPARE(readFile(settingsFilePath()), before);
-        QCOMPARE(filesIn(m_dir.path()), QStringList{"pmvf2.ini"});
-    }
-
     void rewriteKeepsOneCompleteLine() {
         // Shorter, equal, longer, much shorter: in place or replaced, the file
         // always holds exactly the last line written.
@@ -176,22 +156,32 @@ private slots:
         QCOMPARE(filesIn(m_dir.path()), QStringList{"pmvf2.ini"});
     }
 
-    void shorterRewriteUnderASizeLimit()
-    {
+    void failedWriteLeavesOldFile_data() {
+        QTest::addColumn<QString>("mainFolder");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("longer line, replaced") << QString(200, 'n') << 16;
+        // Even a rewrite within the old length can be stopped short.
+        QTest::newRow("shorter line, in place") << QString("/short") << 8;
+    }
+
+    void failedWriteLeavesOldFile() {
+        QFETCH(QString, mainFolder);
+        QFETCH(int, limit);
         QCOMPARE(f_save("/a-long-main-folder", "/dest", "A", "7"), int(Ok));
         const QByteArray before = readFile(settingsFilePath());
-        // Even a rewrite within the old length can be stopped short by a
-        // size limit: the old line must come back whole.
+        // A file-size limit makes the write fail the way a full disk would,
+        // even for root.
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit old{};
         getrlimit(RLIMIT_FSIZE, &old);
         rlimit small = old;
-        small.rlim_cur = 8;
+        small.rlim_cur = rlim_t(limit);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const int err = f_save("/short", "/dest", "A", "8");
+        const int err = f_save(mainFolder, "/dest", "A", "8");
         setrlimit(RLIMIT_FSIZE, &old);
         QVERIFY(err != Ok);
         QCOMPARE(readFile(settingsFilePath()), before);
+        QCOMPARE(filesIn(m_dir.path()), QStringList{"pmvf2.ini"});
     }
 
     void writeIntoMissingFolderFails() {
