@@ -63,6 +63,10 @@ int readDataFile(const QString &path, QString *text) {
 }
 
 int writeDataFile(const QString &path, const QString &text) {
+    return writeDataBytes(path, encodeDataText(text));
+}
+
+int writeDataBytes(const QString &path, const QByteArray &bytes) {
     QSaveFile file(path);
     // Unbuffered, so that a short write (a full disk) shows in write()'s
     // result; a buffered flush may lose it.
@@ -71,7 +75,6 @@ int writeDataFile(const QString &path, const QString &text) {
             return PathNotFound;
         return GeneralFailure;
     }
-    const QByteArray bytes = encodeDataText(text);
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         return GeneralFailure;

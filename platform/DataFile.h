@@ -28,6 +28,9 @@ int readDataFile(const QString &path, QString *text);
 // the old file as it was. Returns the error number (0 when written).
 int writeDataFile(const QString &path, const QString &text);
 
+// The same with the bytes already encoded.
+int writeDataBytes(const QString &path, const QByteArray &bytes);
+
 // Rewrite a small data file that is written again and again (after every
 // one of thousands of copies) without the cost of a new file each time:
 // in place when that cannot leave it cut short, else as writeDataFile. Either

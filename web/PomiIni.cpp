@@ -104,15 +104,9 @@ int PomiIni::append(const QString &address) {
     }
     add += lineBytes;
 
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Append))
-        return QFileInfo(QFileInfo(file).absolutePath()).isDir() ? GeneralFailure : PathNotFound;
-    const qint64 before = out.size();
-    if (out.write(add) != add.size() || !out.flush()) {
-        out.resize(before);
-        return GeneralFailure;
-    }
-    return Ok;
+    // The whole file is replaced rather than appended to, so a full disk
+    // never leaves half a line at its end.
+    return writeDataBytes(file, old + add);
 }
 
 static PomiIni::WriteFault &writeFault() {

@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace pomiv;
 using namespace pomiv::test;
 
@@ -123,6 +126,22 @@ private slots:
         writeFile(PomiIni::path(), a.before);
         QCOMPARE(PomiIni::append(a.address), 0);
         QCOMPARE(readFile(PomiIni::path()), a.after);
+    }
+
+    void appendCutShortLeavesTheFile() {
+        // A size limit stops the write as a full disk would, even for root.
+        const QByteArray before = "\"http://h/a.html\"\r\n";
+        writeFile(PomiIni::path(), before);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = rlim_t(before.size() + 8);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const int err = PomiIni::append("http://h/a-much-longer-address.html");
+        setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY(err != 0);
+        QCOMPARE(readFile(PomiIni::path()), before);
     }
 };
 
