@@ -12,9 +12,9 @@
 #include "settings/SettingsFile.h"
 #include "settings/Shared.h"
 #include "settings/f2.h"
+#include "viewer/f1.h"
 #include "web/INTE.h"
 #include "web/URLs.h"
-#include "viewer/f1.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -35,8 +35,6 @@ namespace pomiv {
 static const QColor windowColour(128, 128, 255);
 static const QColor folderLabelColour(255, 255, 192);
 static const QColor greyLabelColour(192, 192, 192);
-
-
 
 pmvmin::pmvmin(QWidget *parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("pmvmin"));
@@ -168,8 +166,6 @@ void pmvmin::buildControls(QWidget *client) {
     d1->setFocus();
 
     // Both lists start on the start-up folder.
-    d2->setPath(Volumes::startupFolder());
-    d3->setPath(d2->path());
     d1->setDrive(d2->path());
 
     connect(d1, &DriveList::changed, this, &pmvmin::d1_Change);
@@ -303,8 +299,7 @@ void pmvmin::sr_Click(int index) {
     updateViewButton();
 }
 
-bool pmvmin::showFolder(const QString &folder, QWidget *reporter)
-{
+bool pmvmin::showFolder(const QString &folder, QWidget *reporter) {
     const Volumes &volumes = Volumes::instance();
     const QString drive = volumes.driveOf(folder);
     if (!folder.isEmpty() && !drive.isEmpty() && !volumes.isReady(drive)) {
@@ -342,8 +337,7 @@ void pmvmin::op2_Click(int index) {
     tx[0]->setText(withTrailingSeparator(tx[0]->text()));
 }
 
-void pmvmin::OKB_Click()
-{
+void pmvmin::OKB_Click() {
     setBusyPointer(this);
     if (m_f1 && !m_f1->isVisible())
         m_f1 = nullptr; // closed, only not yet discarded
@@ -357,8 +351,7 @@ void pmvmin::OKB_Click()
     setArrowPointer(this);
 }
 
-void pmvmin::INTB_Click()
-{
+void pmvmin::INTB_Click() {
     openOnce(m_inte, [this] {
         auto *window = new INTE(this);
         window->Form_Load();
@@ -366,13 +359,11 @@ void pmvmin::INTB_Click()
     });
 }
 
-void pmvmin::m1_1_Click()
-{
+void pmvmin::m1_1_Click() {
     openOnce(m_f2, [this] { return new f2(this); });
 }
 
-void pmvmin::m1_3_Click()
-{
+void pmvmin::m1_3_Click() {
     openOnce(m_urls, [] {
         auto *window = new URLs;
         window->Form_Load();
@@ -380,8 +371,7 @@ void pmvmin::m1_3_Click()
     });
 }
 
-void pmvmin::bs_Click()
-{
+void pmvmin::bs_Click() {
     openOnce(m_br, [] { return new br; });
 }
 

@@ -3,6 +3,7 @@
 #include "platform/DirScan.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
+#include "platform/Volumes.h"
 #include "platform/Wildcard.h"
 
 #include <QDir>
@@ -49,7 +50,7 @@ FileList::FileList(QWidget *parent) : QListView(parent), m_model(new QStringList
     // once.
     setLayoutMode(QListView::Batched);
     setBatchSize(2000);
-    m_path = cleanFolderPath(QDir::currentPath());
+    m_path = Volumes::startupFolder();
     refresh();
 }
 

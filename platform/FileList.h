@@ -14,7 +14,8 @@ QStringList listFiles(const QString &folder, const QString &pattern, int *err = 
 
 // File list control: a folder's matching files, several selectable at once.
 // The main window and the viewer use the same control, so both list the same
-// entries in the same order for the same folder and pattern.
+// entries in the same order for the same folder and pattern. A new list
+// stands on the start-up folder with a pattern that matches every file.
 class FileList : public QListView {
     Q_OBJECT
 public:

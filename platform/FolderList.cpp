@@ -21,7 +21,8 @@ FolderList::FolderList(QWidget *parent) : QListWidget(parent) {
         if (setPath(item->data(PathRole).toString()) != Ok)
             reload();
     });
-    m_path = cleanFolderPath(QDir::currentPath());
+    // A new list stands on the start-up folder, as the windows expect.
+    m_path = Volumes::startupFolder();
     reload();
 }
 

@@ -6,7 +6,8 @@ namespace pomiv {
 
 // Folder list control: the folders from the drive's root down to its path,
 // then the path's subfolders. A double-click opens a folder; a single click
-// only highlights. changed fires when the path changes.
+// only highlights. changed fires when the path changes. A new list stands
+// on the start-up folder.
 class FolderList : public QListWidget {
     Q_OBJECT
 public:

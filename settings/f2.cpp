@@ -23,8 +23,6 @@ namespace pomiv {
 
 static const QColor dialogColour(255, 192, 128);
 
-
-
 static QString indexed(const char *name, int i) {
     return QString::fromLatin1(name) + QLatin1Char('_') + QString::number(i);
 }
@@ -32,7 +30,7 @@ static QString indexed(const char *name, int i) {
 f2::f2(pmvmin *main)
     // No parent: closing the main window leaves this one open.
     : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                        Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_main(main) {
     setObjectName(QStringLiteral("f2"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -73,9 +71,7 @@ f2::f2(pmvmin *main)
         d3[i] = make<QLineEdit>(this, indexed("d3", i), halfLeft[i], 6120, 3495, 270);
 
         // Both halves start on the start-up folder, where a new folder list
-        // usually stands already.
-        if (d2[i]->path() != start)
-            d2[i]->setPath(start);
+        // stands.
         d1[i]->setDrive(start);
     }
 
