@@ -53,9 +53,14 @@ private slots:
             << QString::fromUtf8("ポミブ") << QByteArray("\x83\x7c\x83\x7e\x83\x75");
         QTest::newRow("wave dash as CP932") << QString::fromUtf8("～") << QByteArray("\x81\x60");
         QTest::newRow("accent needs UTF-8")
-            << QString::fromUtf8("写真é") << QString::fromUtf8("写真é").toUtf8();
+            << QString::fromUtf8("写真é") << "\xef\xbb\xbf" + QString::fromUtf8("写真é").toUtf8();
         QTest::newRow("emoji needs UTF-8")
-            << QString::fromUtf8("😀") << QByteArray("\xf0\x9f\x98\x80");
+            << QString::fromUtf8("😀") << QByteArray("\xef\xbb\xbf\xf0\x9f\x98\x80");
+        // Shift_JIS bytes that would read as UTF-8.
+        QTest::newRow("half-width katakana, ambiguous")
+            << QString::fromUtf8("ﾃｽ") << QByteArray("\xc3\xbd");
+        QTest::newRow("kanji whose Shift_JIS reads as UTF-8")
+            << QString::fromUtf8("縺０") << "\xef\xbb\xbf" + QString::fromUtf8("縺０").toUtf8();
     }
 
     void dataTextEncoding() {
