@@ -1,6 +1,7 @@
 #include "app/pmvmin.h"
 
 #include "about/br.h"
+#include "platform/DataFile.h"
 #include "platform/DriveList.h"
 #include "platform/Errors.h"
 #include "platform/FileList.h"
@@ -14,6 +15,8 @@
 #include "settings/f2.h"
 #include "viewer/f1.h"
 #include "web/INTE.h"
+#include "web/PomiIni.h"
+#include "web/PomiIni.h"
 #include "web/URLs.h"
 
 #include <QComboBox>
@@ -226,6 +229,8 @@ bool pmvmin::Form_Load() {
 
 void pmvmin::f_open() {
     AppDir = appDirFor(programDir());
+    removeStaleTemporaries(AppDir,
+                           {QLatin1String(settingsFileName), QLatin1String(PomiIni::fileName)});
     QStringList fields;
     const int err = readSettings(&fields);
     if (fields.size() > 0)

@@ -98,7 +98,9 @@ static void grouping(qsizetype count) {
             content[i] = content[original];
         } else {
             const qint64 length = 20000 + random.bounded(2000000);
-            samples[i] = {length, length + random.bounded(length / 50 * 255), true};
+            samples[i].length = length;
+            samples[i].fingerprint = length + random.bounded(length / 50 * 255);
+            samples[i].readable = true;
             content[i] = i;
         }
     }

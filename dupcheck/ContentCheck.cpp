@@ -17,6 +17,15 @@
 
 namespace pomiv {
 
+static std::function<void()> &beforeActing() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+void Module1::setBeforeActingForTests(std::function<void()> hook) {
+    beforeActing() = std::move(hook);
+}
+
 void Module1::dup_chk(pmvmin &window, const QStringList &paths, int count) {
     count = std::min<int>(count, paths.size());
     // Every file is read before any is changed.
@@ -26,6 +35,9 @@ void Module1::dup_chk(pmvmin &window, const QStringList &paths, int count) {
         samples.push_back(sampleFile(paths[i]));
     const std::vector<qsizetype> verdicts = findRepeats(
         samples, [&](qsizetype a, qsizetype b) { return compareFiles(paths[a], paths[b]); });
+
+    if (beforeActing())
+        beforeActing()();
 
     const bool rename = window.op1[0]->isChecked();
     const FileService files;
@@ -38,7 +50,14 @@ void Module1::dup_chk(pmvmin &window, const QStringList &paths, int count) {
         }
         if (verdicts[i] == notRepeated)
             continue;
+        // A file changed since it was compared (or the one it repeats) is no
+        // longer known to be a repeat: it is left as it is.
         const QString &path = paths[i];
+        if (FileIdentity::of(path) != samples[i].identity ||
+            FileIdentity::of(paths[verdicts[i]]) != samples[verdicts[i]].identity) {
+            ++failed;
+            continue;
+        }
         int err = Ok;
         if (rename)
             err = files.renameFile(path, path.chopped(1) + QLatin1Char('_'));

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 namespace pomiv {
 
 class pmvmin;
@@ -14,6 +16,10 @@ namespace Module1 {
 // option asks; the first of each set of identical files stays. Reports the
 // count, and the files that could not be read or changed, in a message box.
 void dup_chk(pmvmin &window, const QStringList &paths, int count);
+
+// Lets tests change files after every file was compared and before any is
+// acted on.
+void setBeforeActingForTests(std::function<void()> hook);
 
 } // namespace Module1
 } // namespace pomiv

@@ -1,5 +1,7 @@
 #include "dupcheck/ContentRules.h"
 
+#include "platform/Errors.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -34,9 +36,11 @@ static qint64 readBlock(QFile &file, char *data, qint64 size) {
 
 ContentSample sampleFile(const QString &path) {
     ContentSample sample;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    QFile file;
+    if (openForReading(path, &file, &sample.identity, false) != Ok) {
+        sample.link = sample.identity.isLink;
         return sample;
+    }
     QByteArray block(blockSize, Qt::Uninitialized);
     const auto *bytes = reinterpret_cast<const unsigned char *>(block.constData());
     qint64 length = 0;
@@ -59,10 +63,10 @@ ContentSample sampleFile(const QString &path) {
 }
 
 Sameness compareFiles(const QString &a, const QString &b) {
-    QFile fileA(a);
-    QFile fileB(b);
-    if (!fileA.open(QIODevice::ReadOnly | QIODevice::Unbuffered) ||
-        !fileB.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    QFile fileA;
+    QFile fileB;
+    if (openForReading(a, &fileA, nullptr, false) != Ok ||
+        openForReading(b, &fileB, nullptr, false) != Ok)
         return Sameness::Unreadable;
     if (fileA.size() != fileB.size())
         return Sameness::Different;
@@ -104,6 +108,8 @@ std::vector<qsizetype> findRepeats(const std::vector<ContentSample> &samples,
 
     for (qsizetype i = 0; i < count; ++i) {
         const ContentSample &s = samples[i];
+        if (s.link)
+            continue;
         if (!s.readable) {
             verdicts[i] = notChecked;
             continue;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileService.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -13,6 +15,8 @@ struct ContentSample {
     qint64 length = 0;      // bytes in the file
     qint64 fingerprint = 0; // length plus the bytes at offsets 0, 50, 100, ...
     bool readable = false;  // false when the file could not be read to its end
+    bool link = false;      // a symbolic link: no copy of anything, left alone
+    FileIdentity identity;  // the file as it was read
 };
 
 // Distance between the bytes that enter a fingerprint.
@@ -23,7 +27,8 @@ inline constexpr qint64 fingerprintStep = 50;
 qint64 fingerprintOf(const QByteArray &bytes);
 
 // Reads a file once, in blocks, for its length and fingerprint; memory use
-// does not grow with the file.
+// does not grow with the file. A link is not followed, and nothing but a
+// regular file is read.
 ContentSample sampleFile(const QString &path);
 
 enum class Sameness { Same, Different, Unreadable };
@@ -37,7 +42,8 @@ inline constexpr qsizetype notRepeated = -1; // first of its content: kept
 inline constexpr qsizetype notChecked = -2;  // could not be read or compared
 
 // For every file of a list, in list order: the index of an earlier file
-// that holds the same bytes, notRepeated, or notChecked. Files are grouped
+// that holds the same bytes, notRepeated, or notChecked. A link is
+// notRepeated and never the earlier file of another. Files are grouped
 // by length and fingerprint in one pass through a hash map; a file is
 // compared byte by byte (by `compare`, given two indices) only with the
 // earlier files of its group that differ from each other, so the first

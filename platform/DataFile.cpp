@@ -1,14 +1,23 @@
 #include "platform/DataFile.h"
 
 #include "platform/Errors.h"
+#include "platform/FileService.h"
+#include "platform/Paths.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+#include <cctype>
+
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,48 +25,58 @@
 
 namespace pomiv {
 
-static bool isValidUtf8WithNonAscii(const QByteArray &bytes) {
-    bool nonAscii = false;
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            nonAscii = true;
-            break;
-        }
-    }
-    if (!nonAscii)
-        return false;
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = utf8.decode(bytes);
-    return !utf8.hasError();
-}
+static const QByteArray byteOrderMark("\xef\xbb\xbf");
 
 QString decodeDataText(const QByteArray &bytes) {
-    if (isValidUtf8WithNonAscii(bytes))
-        return QString::fromUtf8(bytes);
-    QStringDecoder sjis("Shift_JIS");
-    return sjis.decode(bytes);
+    if (bytes.startsWith(byteOrderMark))
+        return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError() &&
+        std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0x800; }))
+        return text;
+    QStringDecoder sjis("Shift_JIS", QStringDecoder::Flag::Stateless);
+    QString asShiftJis = sjis.decode(bytes);
+    if (!sjis.hasError())
+        return asShiftJis;
+    return utf8.hasError() ? QString::fromUtf8(bytes) : text;
 }
 
 QByteArray encodeDataText(const QString &text) {
-    QStringEncoder sjis("Shift_JIS");
-    QByteArray bytes = sjis.encode(text);
-    // A round trip catches characters the converter replaced silently.
-    if (!sjis.hasError() && QStringDecoder("Shift_JIS").decode(bytes) == text)
+    QStringEncoder sjis("Shift_JIS", QStringEncoder::Flag::Stateless);
+    const QByteArray bytes = sjis.encode(text);
+    // Reading the bytes back catches characters the converter replaced
+    // silently, and bytes the reading rule takes for UTF-8.
+    if (!sjis.hasError() && decodeDataText(bytes) == text)
         return bytes;
-    return text.toUtf8();
+    return byteOrderMark + text.toUtf8();
+}
+
+int readDataBytes(const QString &path, QByteArray *bytes, qint64 maxBytes, bool *cut) {
+    QFile file;
+    if (const int err = openForReading(path, &file))
+        return err;
+    bytes->clear();
+    if (!cut && file.size() > maxBytes)
+        return GeneralFailure;
+    *bytes = file.read(maxBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return GeneralFailure;
+    const bool longer = bytes->size() > maxBytes;
+    if (cut)
+        *cut = longer;
+    if (!longer)
+        return Ok;
+    if (!cut)
+        return GeneralFailure;
+    bytes->truncate(maxBytes);
+    return Ok;
 }
 
 int readDataFile(const QString &path, QString *text) {
-    QFile file(path);
-    if (!file.exists())
-        return FileNotFound;
-    if (!file.open(QIODevice::ReadOnly))
-        return GeneralFailure;
-    if (file.size() > maxDataFileBytes)
-        return GeneralFailure;
-    const QByteArray bytes = file.read(maxDataFileBytes + 1);
-    if (bytes.size() > maxDataFileBytes)
-        return GeneralFailure;
+    QByteArray bytes;
+    if (const int err = readDataBytes(path, &bytes, maxDataFileBytes))
+        return err;
     *text = decodeDataText(bytes);
     return Ok;
 }
@@ -66,12 +85,125 @@ int writeDataFile(const QString &path, const QString &text) {
     return writeDataBytes(path, encodeDataText(text));
 }
 
+// "name." and six letters or digits: the program's temporary files.
+static constexpr int suffixLength = 6;
+
+static QString temporaryName(const QString &fileName) {
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QString name = fileName + QLatin1Char('.');
+    for (int i = 0; i < suffixLength; ++i)
+        name += QLatin1Char(letters[QRandomGenerator::global()->bounded(62)]);
+    return name;
+}
+
+static bool isTemporaryOf(const QString &name, const QString &fileName) {
+    if (name.size() != fileName.size() + 1 + suffixLength || !name.startsWith(fileName) ||
+        name[fileName.size()] != QLatin1Char('.'))
+        return false;
+    return std::all_of(name.cend() - suffixLength, name.cend(),
+                       [](QChar c) { return c.unicode() < 0x80 && std::isalnum(c.unicode()); });
+}
+
+void removeStaleTemporaries(const QString &folder, const QStringList &fileNames) {
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        const bool ours = std::any_of(fileNames.cbegin(), fileNames.cend(),
+                                      [&](const QString &f) { return isTemporaryOf(name, f); });
+        const QFileInfo info(QDir(folder).filePath(name));
+        if (ours && info.isFile() && !info.isSymLink())
+            QFile::remove(info.filePath());
+    }
+}
+
+#ifdef Q_OS_UNIX
+
+static bool writeAll(int fd, const char *data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+// Puts the temporary file in the data file's place. Swapping the two and
+// removing the old one afterwards is as atomic as renaming over it, and far
+// cheaper on file systems (ext4) that write a file out at once when it is
+// renamed over another; a kill in between leaves the old content under the
+// temporary name, which the next start removes.
+static bool replaceWith(const QByteArray &temporary, const QByteArray &target) {
+    if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, target.constData(),
+                    RENAME_EXCHANGE) == 0) {
+        ::unlink(temporary.constData());
+        return true;
+    }
+    return ::rename(temporary.constData(), target.constData()) == 0;
+}
+
 int writeDataBytes(const QString &path, const QByteArray &bytes) {
+    // A data file kept elsewhere through a link is replaced where it is, and
+    // the link stays.
+    QString target = path;
+    const QFileInfo info(path);
+    if (info.isSymLink()) {
+        target = info.symLinkTarget();
+        if (target.isEmpty())
+            return GeneralFailure;
+    }
+    const QByteArray native = systemPath(target);
+    // The new file keeps the old one's permissions.
+    bool replacing = false;
+    struct stat st {};
+    if (::stat(native.constData(), &st) == 0) {
+        if (!S_ISREG(st.st_mode))
+            return GeneralFailure;
+        replacing = true;
+    } else if (errno != ENOENT) {
+        return GeneralFailure;
+    }
+    const QFileInfo where(target);
+    if (!QFileInfo(where.absolutePath()).isDir())
+        return PathNotFound;
+
+    // A temporary file taken away by another copy of the program starting
+    // (it removes the leftovers it finds) is written once more.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const QByteArray temporary =
+            systemPath(QDir(where.absolutePath()).filePath(temporaryName(where.fileName())));
+        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                              replacing ? 0600 : 0666);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return GeneralFailure;
+        }
+        bool ok = writeAll(fd, bytes.constData(), bytes.size());
+        if (replacing)
+            ok = ::fchmod(fd, st.st_mode & 07777) == 0 && ok;
+        ok = ::close(fd) == 0 && ok;
+        if (ok && replaceWith(temporary, native))
+            return Ok;
+        const int err = errno;
+        ::unlink(temporary.constData());
+        if (!ok || err != ENOENT)
+            return GeneralFailure;
+    }
+    return GeneralFailure;
+}
+
+#else
+
+int writeDataBytes(const QString &path, const QByteArray &bytes) {
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return GeneralFailure;
     QSaveFile file(path);
-    // Unbuffered, so that a short write (a full disk) shows in write()'s
-    // result; a buffered flush may lose it.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
+        if (!QFileInfo(info.absolutePath()).isDir())
             return PathNotFound;
         return GeneralFailure;
     }
@@ -82,40 +214,7 @@ int writeDataBytes(const QString &path, const QByteArray &bytes) {
     return file.commit() ? Ok : GeneralFailure;
 }
 
-int rewriteDataFile(const QString &path, const QString &text) {
-    const QByteArray bytes = encodeDataText(text);
-#ifdef Q_OS_UNIX
-    // A small file whose new content is no longer than the old one is
-    // written over in place: one write inside blocks the file already has,
-    // so neither a full disk nor a size limit can cut it short, and nothing
-    // is forced to disk. Then the file is cut to the new length; should the
-    // program stop just before, only text after the complete new line is
-    // left, which no reader reaches. Anything else takes the replacement.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-    if (fd >= 0) {
-        struct stat st;
-        const bool inPlace = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= 4096 &&
-                             bytes.size() <= st.st_size && qint64(st.st_blocks) * 512 >= st.st_size;
-        bool written = false;
-        if (inPlace) {
-            // The old bytes are kept to put back should the write stop short
-            // (a size limit): only the bytes it changed need restoring, and
-            // those it could write.
-            QByteArray old(qsizetype(st.st_size), Qt::Uninitialized);
-            if (::pread(fd, old.data(), size_t(old.size()), 0) == old.size()) {
-                const ssize_t n = ::pwrite(fd, bytes.constData(), size_t(bytes.size()), 0);
-                written = n == bytes.size() && ::ftruncate(fd, bytes.size()) == 0;
-                if (!written && n > 0)
-                    (void)!::pwrite(fd, old.constData(), size_t(n), 0);
-            }
-        }
-        const bool closed = ::close(fd) == 0;
-        if (inPlace && written && closed)
-            return Ok;
-    }
 #endif
-    return writeDataFile(path, text);
-}
 
 QStringList splitDataLines(const QString &text) {
     QStringList lines;

@@ -3,15 +3,16 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-
 namespace pomiv {
 
-// The program's two data files are small text files beside it. They are
-// written in Shift_JIS (as files from earlier versions are) unless some
-// character cannot be held in it; then the whole file is written in UTF-8 so
-// nothing is lost. Reading takes bytes that are valid UTF-8 and contain
-// non-ASCII as UTF-8 and everything else as Shift_JIS.
+// The program's two data files are small text files beside it, written in
+// Shift_JIS (as files from earlier versions and other programs are). A text
+// that Shift_JIS cannot hold, or whose Shift_JIS bytes would read back as
+// something else, is written in UTF-8 with a byte-order mark. Reading: a
+// byte-order mark means UTF-8; else valid UTF-8 holding a character at or
+// above U+0800 (Japanese, as an editor writes it) is UTF-8; else valid
+// Shift_JIS is Shift_JIS; else UTF-8. So every text written reads back the
+// same.
 
 // Decode bytes by the rule above.
 QString decodeDataText(const QByteArray &bytes);
@@ -19,24 +20,32 @@ QString decodeDataText(const QByteArray &bytes);
 // Encode text by the rule above.
 QByteArray encodeDataText(const QString &text);
 
+// Read the bytes of a data file, at most maxBytes of them; *cut tells
+// whether more followed (without cut, a longer file is unreadable). Only a
+// regular file (or a link to one) is read, and opening never waits: a FIFO,
+// a device or a folder is unreadable. Returns the error number
+// (FileNotFound when there is no file, 0 when it was read).
+int readDataBytes(const QString &path, QByteArray *bytes, qint64 maxBytes, bool *cut = nullptr);
+
 // Read a whole data file and decode it. Returns the error number (0 when it
 // was read). Files larger than maxDataFileBytes are refused as unreadable.
 int readDataFile(const QString &path, QString *text);
 
 // Replace a data file whole: the new content goes to a temporary file beside
-// it, which then takes the old file's place, so a crash or a full disk leaves
-// the old file as it was. Returns the error number (0 when written).
+// it, named after it (pmvf2.ini.XXXXXX), which is then renamed over it. A
+// crash at any instant or a full disk leaves the whole old or the whole new
+// file; nothing is forced to disk, which a rename does not need for that.
+// What is not a regular file (a FIFO, a device, a folder) is not replaced.
+// Returns the error number (0 when written).
 int writeDataFile(const QString &path, const QString &text);
 
 // The same with the bytes already encoded.
 int writeDataBytes(const QString &path, const QByteArray &bytes);
 
-// Rewrite a small data file that is written again and again (after every
-// one of thousands of copies) without the cost of a new file each time:
-// in place when that cannot leave it cut short, else as writeDataFile. Either
-// way a crash or a full disk leaves the complete old or new content. Returns
-// the error number (0 when written).
-int rewriteDataFile(const QString &path, const QString &text);
+// Removes the temporary files a rewrite of one of these data files left in
+// folder when the program was stopped in the middle: regular files named
+// after a data file, a dot and six letters or digits.
+void removeStaleTemporaries(const QString &folder, const QStringList &fileNames);
 
 // Lines of a data file, each ended by CR LF, CR or LF (the last one may have
 // no end).

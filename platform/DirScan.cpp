@@ -1,5 +1,7 @@
 #include "platform/DirScan.h"
 
+#include "platform/Paths.h"
+
 #include <QDirIterator>
 #include <QFile>
 
@@ -13,7 +15,7 @@ namespace pomiv {
 void scanFolder(const QString &folder,
                 const std::function<bool(const QString &name, EntryKind kind)> &visit) {
 #ifdef Q_OS_UNIX
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR *dir = ::opendir(systemPath(folder).constData());
     if (!dir)
         return;
     const int fd = ::dirfd(dir);
@@ -30,8 +32,7 @@ void scanFolder(const QString &folder,
         }
         if (type != DT_REG && type != DT_DIR)
             continue;
-        if (!visit(QFile::decodeName(e->d_name),
-                   type == DT_REG ? EntryKind::File : EntryKind::Folder))
+        if (!visit(nameFromSystem(e->d_name), type == DT_REG ? EntryKind::File : EntryKind::Folder))
             break;
     }
     ::closedir(dir);

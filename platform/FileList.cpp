@@ -96,7 +96,13 @@ void FileList::ensureRead() const {
         return;
     m_stale = false;
     m_names = listFiles(m_path, m_pattern);
-    m_model->setStringList(m_names);
+    // The list shows names as text; the entries keep the system's bytes.
+    QStringList shown = m_names;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (const QString text = displayText(shown.at(i)); text != shown.at(i))
+            shown[i] = text;
+    }
+    m_model->setStringList(shown);
 }
 
 bool FileList::hasEntries() const {

@@ -33,6 +33,8 @@ public:
     void refresh();
 
     int count() const;
+    // Entries as the system gave them (see nameFromSystem); displayText
+    // gives what the list shows.
     QString name(int index) const;
     const QStringList &names() const;
     // Whether the list has an entry; cheap even before a large folder is read.

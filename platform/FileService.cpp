@@ -1,10 +1,19 @@
 #include "platform/FileService.h"
 
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 
-#include <QDir>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace pomiv {
 
@@ -15,6 +24,208 @@ static FileService::CopyFault &copyFault() {
 
 void FileService::setCopyFaultForTests(CopyFault fault) {
     copyFault() = std::move(fault);
+}
+
+#ifdef Q_OS_UNIX
+
+static FileIdentity identityOf(const struct stat &st) {
+    FileIdentity id;
+    id.exists = true;
+    id.isLink = S_ISLNK(st.st_mode);
+    id.device = quint64(st.st_dev);
+    id.node = quint64(st.st_ino);
+    id.size = qint64(st.st_size);
+    id.changed = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return id;
+}
+
+FileIdentity FileIdentity::of(const QString &path) {
+    struct stat st {};
+    if (::lstat(systemPath(path).constData(), &st) != 0)
+        return {};
+    return identityOf(st);
+}
+
+static int errorFor(int err) {
+    return err == ENOENT || err == ENOTDIR ? FileNotFound : GeneralFailure;
+}
+
+// The file opened and checked, or -1 with the error number in *err.
+static int openRegular(const QByteArray &path, bool followLinks, struct stat *st, int *err) {
+    const int fd = ::open(path.constData(),
+                          O_RDONLY | O_CLOEXEC | O_NONBLOCK | (followLinks ? 0 : O_NOFOLLOW));
+    if (fd < 0) {
+        *err = errorFor(errno);
+        return -1;
+    }
+    if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+        ::close(fd);
+        *err = GeneralFailure;
+        return -1;
+    }
+    return fd;
+}
+
+int openForReading(const QString &path, QFile *file, FileIdentity *identity, bool followLinks) {
+    const QByteArray native = systemPath(path);
+    struct stat st {};
+    int err = Ok;
+    const int fd = openRegular(native, followLinks, &st, &err);
+    if (fd < 0) {
+        if (identity)
+            *identity = FileIdentity::of(path);
+        return err;
+    }
+    if (identity)
+        *identity = identityOf(st);
+    if (!file->open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return GeneralFailure;
+    }
+    return Ok;
+}
+
+static bool isFolder(const QByteArray &path) {
+    struct stat st {};
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+static bool folderOfExists(const QByteArray &path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return isFolder(".");
+    return isFolder(slash == 0 ? QByteArray("/") : path.left(slash));
+}
+
+static bool writeAll(int fd, const char *data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+int FileService::copyFile(const QString &source, const QString &destination) const {
+    const QByteArray from = systemPath(source);
+    const QByteArray to = systemPath(destination);
+    if (!folderOfExists(from) || !folderOfExists(to))
+        return PathNotFound;
+    struct stat st {};
+    if (::lstat(to.constData(), &st) == 0)
+        return FileAlreadyExists;
+    if (copyFault()) {
+        if (const int err = copyFault()(source, destination))
+            return err;
+    }
+    int err = Ok;
+    const int in = openRegular(from, true, &st, &err);
+    if (in < 0)
+        return GeneralFailure;
+    // The destination is created here or not at all, so a file that appeared
+    // in the meantime is never replaced.
+    const int out = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out < 0) {
+        const int e = errno;
+        ::close(in);
+        return e == EEXIST ? FileAlreadyExists : GeneralFailure;
+    }
+    // Left to the system to write out, as any file copy is: a run of
+    // thousands of copies must not wait on the disk after each one.
+    bool ok = true;
+    QByteArray block(256 * 1024, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t got = ::read(in, block.data(), size_t(block.size()));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        if (!writeAll(out, block.constData(), got)) {
+            ok = false;
+            break;
+        }
+    }
+    ok = ::fchmod(out, st.st_mode & 0777) == 0 && ok;
+    ok = ::close(out) == 0 && ok;
+    ::close(in);
+    if (!ok) {
+        // A copy cut short is not left behind: the file is the one made here.
+        ::unlink(to.constData());
+        return GeneralFailure;
+    }
+    return Ok;
+}
+
+int FileService::getFile(const QString &path) const {
+    struct stat st {};
+    return ::stat(systemPath(path).constData(), &st) == 0 && S_ISREG(st.st_mode) ? Ok
+                                                                                 : FileNotFound;
+}
+
+int FileService::deleteFile(const QString &path, bool) const {
+    // Removing a name needs no write permission on the file, so nothing is
+    // changed before; a link goes itself.
+    const QByteArray native = systemPath(path);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+        return FileNotFound;
+    return ::unlink(native.constData()) == 0 ? Ok : errorFor(errno);
+}
+
+int FileService::renameFile(const QString &from, const QString &to) const {
+    const QByteArray source = systemPath(from);
+    const QByteArray target = systemPath(to);
+    struct stat st {};
+    if (::lstat(source.constData(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+        return FileNotFound;
+    if (!folderOfExists(target))
+        return PathNotFound;
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0)
+        return Ok;
+    if (errno == EEXIST)
+        return FileAlreadyExists;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errorFor(errno);
+    // A file system that cannot refuse to replace: a second name, which
+    // fails when one exists, then the old one goes.
+    if (::link(source.constData(), target.constData()) != 0)
+        return errno == EEXIST ? FileAlreadyExists : GeneralFailure;
+    ::unlink(source.constData());
+    return Ok;
+}
+
+#else
+
+FileIdentity FileIdentity::of(const QString &path) {
+    const QFileInfo info(path);
+    FileIdentity id;
+    if (!info.exists() && !info.isSymLink())
+        return id;
+    id.exists = true;
+    id.isLink = info.isSymLink();
+    id.size = info.size();
+    id.changed = info.lastModified().toMSecsSinceEpoch();
+    return id;
+}
+
+int openForReading(const QString &path, QFile *file, FileIdentity *identity, bool followLinks) {
+    const QFileInfo info(path);
+    if (identity)
+        *identity = FileIdentity::of(path);
+    if (!info.exists())
+        return FileNotFound;
+    if (!info.isFile() || (!followLinks && info.isSymLink()))
+        return GeneralFailure;
+    file->setFileName(path);
+    return file->open(QIODevice::ReadOnly | QIODevice::Unbuffered) ? Ok : GeneralFailure;
 }
 
 static bool folderOfExists(const QString &path) {
@@ -31,37 +242,10 @@ int FileService::copyFile(const QString &source, const QString &destination) con
         if (const int err = copyFault()(source, destination))
             return err;
     }
-    QFile in(source);
-    if (!QFileInfo(source).isFile() || !in.open(QIODevice::ReadOnly))
+    if (!QFileInfo(source).isFile())
         return GeneralFailure;
-    // The destination is created here or not at all, so a file that appeared
-    // in the meantime is never replaced.
-    QFile out(destination);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return QFileInfo::exists(destination) ? FileAlreadyExists : GeneralFailure;
-    // Left to the system to write out, as any file copy is: a run of
-    // thousands of copies must not wait on the disk after each one.
-    bool ok = true;
-    QByteArray block(256 * 1024, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = in.read(block.data(), block.size());
-        if (got <= 0) {
-            ok = got == 0;
-            break;
-        }
-        if (out.write(block.constData(), got) != got) {
-            ok = false;
-            break;
-        }
-    }
-    out.close();
-    if (!ok || out.error() != QFileDevice::NoError) {
-        // A copy cut short is not left behind.
-        out.remove();
-        return GeneralFailure;
-    }
-    out.setPermissions(in.permissions());
-    return Ok;
+    // QFile::copy never replaces an existing file.
+    return QFile::copy(source, destination) ? Ok : GeneralFailure;
 }
 
 int FileService::getFile(const QString &path) const {
@@ -69,14 +253,22 @@ int FileService::getFile(const QString &path) const {
 }
 
 int FileService::deleteFile(const QString &path, bool force) const {
-    QFileInfo info(path);
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return QFile::remove(path) ? Ok : GeneralFailure;
     if (!info.isFile())
         return FileNotFound;
-    if (force && !info.isWritable()) {
-        QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner |
-                                        QFileDevice::WriteUser);
-    }
-    return QFile::remove(path) ? Ok : GeneralFailure;
+    // A read-only file must be made writable first; on the file itself, and
+    // back as it was should the delete fail.
+    const QFileDevice::Permissions before = QFile::permissions(path);
+    const bool unlocked =
+        force && !info.isWritable() &&
+        QFile::setPermissions(path, before | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+    if (QFile::remove(path))
+        return Ok;
+    if (unlocked)
+        QFile::setPermissions(path, before);
+    return GeneralFailure;
 }
 
 int FileService::renameFile(const QString &from, const QString &to) const {
@@ -89,5 +281,7 @@ int FileService::renameFile(const QString &from, const QString &to) const {
     // QFile::rename does not replace an existing file.
     return QFile::rename(from, to) ? Ok : GeneralFailure;
 }
+
+#endif
 
 } // namespace pomiv

@@ -4,10 +4,37 @@
 
 #include <functional>
 
+class QFile;
+
 namespace pomiv {
 
-// Copies and deletions of the user's files. Every failure comes back as an
-// error number; nothing is ever replaced.
+// What a name led to when a file was examined, read without following a
+// link: acting on the file later first checks that the name still leads to
+// the same file, unchanged (a file rewritten in place gets a new change time
+// and mostly a new size).
+struct FileIdentity {
+    bool exists = false;
+    bool isLink = false;
+    quint64 device = 0;
+    quint64 node = 0;
+    qint64 size = 0;
+    qint64 changed = 0; // status change time, nanoseconds where the system tells them
+
+    // The identity of whatever is at the path now; a link is the link itself.
+    static FileIdentity of(const QString &path);
+    friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
+};
+
+// Opens a regular file for reading, by the bytes of its path (systemPath).
+// Never blocks: a FIFO, a device or a folder is refused (GeneralFailure).
+// With followLinks false a link is refused too (its identity then says
+// isLink). FileNotFound when nothing is at the path. The identity is the
+// opened file's.
+int openForReading(const QString &path, QFile *file, FileIdentity *identity = nullptr,
+                   bool followLinks = true);
+
+// Copies and deletions of the user's files, by the bytes of their paths.
+// Every failure comes back as an error number; nothing is ever replaced.
 class FileService {
 public:
     // Copies source to destination, never replacing an existing file:
@@ -15,11 +42,15 @@ public:
     // folder of either path does not exist, GeneralFailure otherwise.
     int copyFile(const QString &source, const QString &destination) const;
 
-    // FileNotFound when no file (a folder is not a file) is at the path.
+    // FileNotFound when no file (a folder is not a file) is at the path; a
+    // link to a file is a file.
     int getFile(const QString &path) const;
 
-    // Deletes the file at once, read-only files too (with force); nothing goes
-    // to a recycle bin.
+    // Deletes the file at once, read-only files too; nothing goes to a
+    // recycle bin. A link is removed itself, never what it points to. No
+    // permission is changed where deleting needs none (Unix); where it does
+    // (force, Windows), only on the file itself, and put back when the delete
+    // fails.
     int deleteFile(const QString &path, bool force = true) const;
 
     // Renames a file, never replacing an existing one.

@@ -24,6 +24,20 @@ QString appDirFor(const QString &programDir);
 QString programDir();
 void setProgramDirForTests(const QString &folder);
 
+// A file name as the system gave it (bytes on Unix), kept whole in text:
+// valid UTF-8 reads as itself, and every other byte is carried as one of
+// U+DC80..U+DCFF, which no valid UTF-8 can give. So two names that differ
+// only in such bytes stay apart, and systemPath gives the same bytes back.
+QString nameFromSystem(const char *bytes, qsizetype size = -1);
+
+// The bytes the system knows a path by: the inverse of nameFromSystem.
+// Every call that acts on a user's file takes its path through this, never
+// through the decoded text.
+QByteArray systemPath(const QString &path);
+
+// A name or path as it is shown: bytes that were no UTF-8 appear as U+FFFD.
+QString displayText(const QString &text);
+
 // Native form of a path as the folder lists report it: no trailing separator
 // except at a root.
 QString cleanFolderPath(const QString &path);

@@ -4,6 +4,8 @@
 #include "platform/Errors.h"
 #include "settings/Shared.h"
 
+#include <algorithm>
+
 namespace pomiv {
 
 QString settingsFilePath() {
@@ -12,6 +14,15 @@ QString settingsFilePath() {
 
 static bool isLineEnd(QChar c) {
     return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
+
+// The longest value each field may hold, in bytes as the system writes names:
+// a path, then a file name's worth for the prefix and the number.
+static constexpr qsizetype longestField[] = {4096, 4096, 255, 255};
+
+static bool fitsField(const QString &value, qsizetype field) {
+    const qsizetype longest = longestField[std::min<qsizetype>(field, 3)];
+    return value.size() <= longest && value.toUtf8().size() <= longest;
 }
 
 QStringList readSettingsFields(const QString &text, int wanted) {
@@ -47,6 +58,8 @@ QStringList readSettingsFields(const QString &text, int wanted) {
                 ++i;
             ++i;
         }
+        if (!fitsField(value, fields.size()))
+            break;
         fields.append(value);
     }
     return fields;
@@ -61,10 +74,21 @@ QString formatSettingsLine(const QString &mainFolder, const QString &destFolder,
 
 int readSettings(QStringList *fields, int wanted) {
     fields->clear();
-    QString text;
-    if (const int err = readDataFile(settingsFilePath(), &text))
+    // A whole line of the longest fields fits many times over; past that
+    // only the fields that end before are read, so a huge file costs nothing.
+    QByteArray bytes;
+    bool cut = false;
+    if (const int err = readDataBytes(settingsFilePath(), &bytes, 64 * 1024, &cut))
         return err;
-    *fields = readSettingsFields(text, wanted);
+    if (cut) {
+        // Back to the end of the last field that ended: a comma or a line
+        // end, bytes that are never part of a character in either encoding.
+        qsizetype end = bytes.size();
+        while (end > 0 && bytes[end - 1] != ',' && bytes[end - 1] != '\n' && bytes[end - 1] != '\r')
+            --end;
+        bytes.truncate(end);
+    }
+    *fields = readSettingsFields(decodeDataText(bytes), wanted);
     return fields->size() < wanted ? GeneralFailure : Ok;
 }
 
@@ -80,8 +104,8 @@ int readSettingsFolders() {
 
 int f_save(const QString &mainFolder, const QString &destFolder, const QString &prefix,
            const QString &number) {
-    return rewriteDataFile(settingsFilePath(),
-                           formatSettingsLine(mainFolder, destFolder, prefix, number));
+    return writeDataFile(settingsFilePath(),
+                         formatSettingsLine(mainFolder, destFolder, prefix, number));
 }
 
 } // namespace pomiv

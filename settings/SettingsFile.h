@@ -17,7 +17,9 @@ QString settingsFilePath();
 // also take a hand-edited file: blanks skipped before a field; a quoted value
 // runs to the next quote, commas included; an unquoted one to the next comma
 // or line end, trailing spaces removed. The end of the text before a field
-// starts ends the reading: fewer fields come back.
+// starts ends the reading: fewer fields come back. So does a value longer
+// than a path (4096 bytes) or, for the prefix and the number, a file name
+// (255 bytes): such a file counts as unreadable from that field on.
 QStringList readSettingsFields(const QString &text, int wanted = 4);
 
 // The file's one line, CR LF included.
@@ -33,9 +35,10 @@ int readSettings(QStringList *fields, int wanted = 4);
 // as it is read. Returns the error number.
 int readSettingsFolders();
 
-// The one writer: rewrites the whole file with the four values. The transfer
-// and the download call it after every file, so it is cheap; a crash or a
-// full disk still leaves the complete old or new line. Returns the error
+// The one writer: replaces the whole file with the four values (a new file
+// beside it is renamed over it). The transfer and the download call it after
+// every file, so it is cheap; a crash or a full disk still leaves the
+// complete old or new line. Returns the error
 // number; the old file stays as it was on failure.
 int f_save(const QString &mainFolder, const QString &destFolder, const QString &prefix,
            const QString &number);

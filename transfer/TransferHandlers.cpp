@@ -21,17 +21,25 @@
 
 namespace pomiv {
 
+// A selection entry shows the name as text and keeps the name as the file
+// system gave it, which the copy uses.
+static void addSelected(QListWidget *list, const QString &name) {
+    auto *item = new QListWidgetItem(displayText(name), list);
+    item->setData(Qt::UserRole, name);
+}
+
 void pmvmin::Command1_Click() {
     d4->clear();
     for (int i = 0; i < d3->count(); ++i) {
         if (d3->isSelected(i))
-            d4->addItem(d3->name(i));
+            addSelected(d4, d3->name(i));
     }
 }
 
 void pmvmin::Command2_Click() {
     d4->clear();
-    d4->addItems(d3->names());
+    for (const QString &name : d3->names())
+        addSelected(d4, name);
 }
 
 void pmvmin::Command3_Click() {
@@ -45,8 +53,10 @@ void pmvmin::st_Click() {
     s->setMaximum(n);
     QStringList names;
     names.reserve(n);
-    for (int i = 0; i < n; ++i)
-        names.append(d4->item(i)->text());
+    for (int i = 0; i < n; ++i) {
+        const QVariant name = d4->item(i)->data(Qt::UserRole);
+        names.append(name.isValid() ? name.toString() : d4->item(i)->text());
+    }
     d4->clear();
     if (tx[1]->text().isEmpty() || tx[2]->text().isEmpty()) {
         message(this, QStringLiteral("正しく入力してください"));

@@ -31,7 +31,6 @@ const QColor background(255, 192, 255);
 constexpr double twipsPerUnitX = 15240.0 / 17160.0;
 constexpr double twipsPerUnitY = 10830.0 / 11420.55;
 
-
 QString titleFor(const QString &name) {
     return name + QString(14, QLatin1Char(' ')) +
            jp("「ダブルクリック、→、↓」次の画像\u3000「ＤＥＬ」画像の削除\u3000"
@@ -133,8 +132,9 @@ void f1::img_s() {
     Picture picture;
     const int err = m_cache.take(fullPath(index), ahead, &picture);
     if (err == InvalidPicture) {
-        message(this, d1->name(ViewIndex) + jp("は対応している画像ファイルではありません。"));
-        setWindowTitle(titleFor(name));
+        message(this, displayText(d1->name(ViewIndex)) +
+                          jp("は対応している画像ファイルではありません。"));
+        setWindowTitle(titleFor(displayText(name)));
         return;
     }
     if (err != Ok)
@@ -142,7 +142,7 @@ void f1::img_s() {
     const QImage previous = g->image();
     g->setPicture(picture);
     m_cache.letGo(previous);
-    setWindowTitle(titleFor(name));
+    setWindowTitle(titleFor(displayText(name)));
     placePicture();
 }
 
@@ -181,7 +181,7 @@ void f1::deleteShown() {
     if (err == Ok)
         err = files.deleteFile(path, true);
     if (err != Ok) {
-        message(this, name + QLatin1Char(' ') + errorText(err));
+        message(this, displayText(name) + QLatin1Char(' ') + errorText(err));
         return;
     }
     if (m_main)

@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 #include <QStringEncoder>
 
 namespace pomiv {
@@ -52,61 +51,29 @@ int PomiIni::createEmpty() {
     return Ok;
 }
 
-static bool holdsNonAscii(const QByteArray &bytes) {
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return true;
-    }
-    return false;
-}
-
-static bool isValidUtf8(const QByteArray &bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = utf8.decode(bytes);
-    Q_UNUSED(decoded);
-    return !utf8.hasError();
-}
-
-// The bytes of a line in Shift_JIS, or nothing when it cannot hold them.
-static bool toShiftJis(const QString &text, QByteArray *bytes) {
-    QStringEncoder sjis("Shift_JIS");
-    *bytes = sjis.encode(text);
-    return !sjis.hasError() && QStringDecoder("Shift_JIS").decode(*bytes) == text;
-}
-
 int PomiIni::append(const QString &address) {
     const QString file = path();
     QByteArray old;
-    if (QFileInfo::exists(file)) {
-        QFile in(file);
-        if (!in.open(QIODevice::ReadOnly))
-            return GeneralFailure;
-        if (in.size() > maxDataFileBytes)
-            return GeneralFailure;
-        old = in.readAll();
-    }
+    if (const int err = readDataBytes(file, &old, maxDataFileBytes);
+        err != Ok && err != FileNotFound)
+        return err;
     const bool needsLineEnd = !old.isEmpty() && !old.endsWith('\n') && !old.endsWith('\r');
-    const QString line = quoted(address) + QStringLiteral("\r\n");
+    const QString line = (needsLineEnd ? QStringLiteral("\r\n") : QString()) + quoted(address) +
+                         QStringLiteral("\r\n");
+    const QString text = decodeDataText(old) + line;
 
-    // The file's own encoding: UTF-8 when it already is (it decodes as
-    // such and is not plain ASCII), else Shift_JIS.
-    const bool isUtf8 = holdsNonAscii(old) && isValidUtf8(old);
-    QByteArray add = needsLineEnd ? QByteArray("\r\n") : QByteArray();
-    QByteArray lineBytes;
-    if (isUtf8) {
-        lineBytes = line.toUtf8();
-    } else if (!toShiftJis(line, &lineBytes)) {
-        // Shift_JIS cannot hold it: the whole file goes over to UTF-8.
-        QString text = decodeDataText(old);
-        if (needsLineEnd)
-            text += QStringLiteral("\r\n");
-        return writeDataFile(file, text + line);
+    // The line goes after the old bytes, which stay as they are, in
+    // Shift_JIS or in UTF-8, whichever keeps the whole file reading as it
+    // should; when neither does, the whole file is written anew. Either
+    // way the file is replaced whole, so a full disk never leaves half a
+    // line at its end.
+    QStringEncoder sjis("Shift_JIS", QStringEncoder::Flag::Stateless);
+    const QByteArray asShiftJis = sjis.encode(line);
+    for (const QByteArray &add : {sjis.hasError() ? QByteArray() : asShiftJis, line.toUtf8()}) {
+        if (!add.isEmpty() && decodeDataText(old + add) == text)
+            return writeDataBytes(file, old + add);
     }
-    add += lineBytes;
-
-    // The whole file is replaced rather than appended to, so a full disk
-    // never leaves half a line at its end.
-    return writeDataBytes(file, old + add);
+    return writeDataFile(file, text);
 }
 
 static PomiIni::WriteFault &writeFault() {

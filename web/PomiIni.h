@@ -9,7 +9,8 @@ namespace pomiv {
 
 // The saved main URLs, pomi.ini beside the program: one address per line
 // between double quotes, nothing escaped, lines ended by CR LF (CR or LF
-// alone are read as well). Shift_JIS, or UTF-8 once an address needs it.
+// alone are read as well). Shift_JIS, or UTF-8 (with a byte-order mark)
+// once an address needs it.
 class PomiIni {
 public:
     inline static const char *fileName = "pomi.ini";
@@ -31,9 +32,9 @@ public:
     static int createEmpty();
 
     // Appends one address: a file that does not end with a line end gets
-    // CR LF first; the line goes in the file's own encoding, or, when that
-    // cannot hold it, the whole file is written anew in UTF-8. A failed
-    // append leaves the file as it was.
+    // CR LF first; the old bytes stay and the line goes in the encoding that
+    // keeps the whole file reading back as written, or, when none does, the
+    // whole file is written anew. A failed append leaves the file as it was.
     static int append(const QString &address);
 
     // Replaces the file whole with these lines, each ended by CR LF: a new

@@ -112,6 +112,9 @@ private slots:
             << line(offline, m_dest) << 1 << offline << m_dest << m_start << saved << 2;
         QTest::newRow("drive not ready, no")
             << line(offline, m_dest) << 2 << offline << m_dest << m_start << saved << 2;
+        // A first field longer than any path: the file is unreadable.
+        QTest::newRow("first field of 50 MB") << QByteArray(50 * 1024 * 1024, 'x') + ",\"/b\"" << 0
+                                              << m_start << m_start << m_start << none << 2;
     }
 
     void startUp() {
@@ -124,6 +127,9 @@ private slots:
         QFETCH(int, jpgs);
         if (!settings.isEmpty())
             writeFile(m_prog + "/pmvf2.ini", settings);
+        // Left by a rewrite that was cut off: gone at the next start.
+        for (const char *stale : {"/pmvf2.ini.Q1w2E3", "/pomi.ini.zZ9yY8"})
+            writeFile(m_prog + stale, "\"half");
         (*m_volumes)->notReady.insert(m_driveC);
         MessageRecorder boxes;
         if (answer)
@@ -140,6 +146,7 @@ private slots:
         if (!w)
             return;
         QCOMPARE(AppDir, m_prog + "/");
+        QCOMPARE(filesIn(m_prog), settings.isEmpty() ? QStringList() : QStringList{"pmvf2.ini"});
         QCOMPARE(MainFolder, main);
         QCOMPARE(DestFolder, dest);
         QCOMPARE(w->fr[1]->text(), main);

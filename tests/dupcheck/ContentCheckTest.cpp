@@ -1,8 +1,10 @@
+#include "dupcheck/ContentCheck.h"
 #include "app/pmvmin.h"
 #include "dupcheck/ContentRules.h"
 #include "platform/Errors.h"
 #include "platform/FileList.h"
 #include "platform/FolderList.h"
+#include "platform/Wildcard.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -10,6 +12,13 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace pomiv;
 using namespace pomiv::test;
@@ -86,6 +95,14 @@ void ContentCheckTest::compare() {
     QCOMPARE(compareFiles(path("missing"), path("a")), Sameness::Unreadable);
 }
 
+static ContentSample readable(qint64 length, qint64 fingerprint) {
+    ContentSample s;
+    s.length = length;
+    s.fingerprint = fingerprint;
+    s.readable = true;
+    return s;
+}
+
 void ContentCheckTest::grouping() {
     // Contents given one letter a file; "?" cannot be compared.
     const auto verdicts = [](const std::vector<ContentSample> &samples, const QString &contents) {
@@ -98,22 +115,66 @@ void ContentCheckTest::grouping() {
     };
     const qsizetype kept = notRepeated;
     // Only files of equal length and equal fingerprint are compared.
-    QCOMPARE(verdicts({{50, 60, true}, {60, 60, true}, {60, 61, true}, {50, 60, true}}, "aaaa"),
-             QList<qsizetype>({kept, kept, kept, 0}));
+    QCOMPARE(
+        verdicts({readable(50, 60), readable(60, 60), readable(60, 61), readable(50, 60)}, "aaaa"),
+        QList<qsizetype>({kept, kept, kept, 0}));
     // A file that cannot be compared is left unchecked, not kept.
-    QCOMPARE(verdicts({{5, 5, true}, {5, 5, true}, {5, 5, true}}, "a?a"),
+    QCOMPARE(verdicts({readable(5, 5), readable(5, 5), readable(5, 5)}, "a?a"),
              QList<qsizetype>({kept, notChecked, 0}));
 }
 
+// Names as the file system holds them, byte for byte: the check must act on
+// these exact bytes, whatever their text says.
+static QByteArray nativeIn(const QString &dir, const QByteArray &name) {
+    return QFile::encodeName(dir) + '/' + name;
+}
+
+static void writeRaw(const QString &dir, const QByteArray &name, const QByteArray &bytes) {
+    const int fd = ::open(nativeIn(dir, name).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    ::close(fd);
+}
+
+static QByteArray readRaw(const QString &dir, const QByteArray &name) {
+    QByteArray bytes;
+    const int fd = ::open(nativeIn(dir, name).constData(), O_RDONLY);
+    if (fd < 0)
+        return "(unreadable)";
+    char block[65536];
+    for (ssize_t got; (got = ::read(fd, block, sizeof block)) > 0;)
+        bytes.append(block, got);
+    ::close(fd);
+    return bytes;
+}
+
+// The entries of a folder as raw names, links marked "->".
+static QByteArrayList rawFilesIn(const QString &dir) {
+    QByteArrayList names;
+    DIR *d = ::opendir(QFile::encodeName(dir).constData());
+    while (const dirent *e = ::readdir(d)) {
+        const QByteArray name(e->d_name);
+        if (name == "." || name == "..")
+            continue;
+        struct stat st {};
+        ::lstat(nativeIn(dir, name).constData(), &st);
+        names.append(S_ISLNK(st.st_mode) ? name + "->" : name);
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 void ContentCheckTest::check_data() {
-    // The files in list order with their bytes; "twist" is done to b.jpg
-    // once the list is shown. "after" is the folder afterwards.
+    // The files in list order with their bytes; "twist" is done once the
+    // list is shown (a "->" name is made a link to the twist's target).
+    // "after" is the folder afterwards.
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<bool>("rename");
     QTest::addColumn<QString>("twist");
-    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QByteArrayList>("names");
     QTest::addColumn<QByteArrayList>("bytes");
-    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<QByteArrayList>("after");
     QTest::addColumn<int>("acted");
     QTest::addColumn<int>("failed");
     const QByteArray big = QByteArray(300000, 'p') + "end"; // more than one block
@@ -123,34 +184,55 @@ void ContentCheckTest::check_data() {
     QByteArray fifty(50, 'x');
     fifty[0] = 10; // same fingerprint as sixty zero bytes
     const QString jpg = QStringLiteral("*.jpg");
-    const QStringList abc = {"a.jpg", "b.jpg", "c.jpg"};
-    const QStringList ab = {"a.jpg", "b.jpg"};
-    const QStringList abcd = {"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
+    using L = QByteArrayList;
+    const L abc = {"a.jpg", "b.jpg", "c.jpg"};
+    const L ab = {"a.jpg", "b.jpg"};
+    const L abcd = {"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
+    // Two names that read the same once decoded: the first is no UTF-8.
+    const QByteArray oddName("a\xff.jpg");
+    const QByteArray replacedName("a\xef\xbf\xbd.jpg");
     // clang-format off
-    QTest::newRow("empty list") << jpg << true << "" << QStringList({"only.gif"}) << QByteArrayList({"gif"})
-        << QStringList({"only.gif"}) << 0 << 0;
-    QTest::newRow("three the same, renamed") << jpg << true << "" << QStringList({"c.jpg", "B.jpg", "a.jpg"})
-        << QByteArrayList({big, big, big}) << QStringList({"B.jp_", "a.jpg", "c.jp_"}) << 2 << 0;
-    QTest::newRow("three the same, deleted") << jpg << false << "" << abc << QByteArrayList({big, big, big})
-        << QStringList({"a.jpg"}) << 2 << 0;
-    QTest::newRow("first and third") << jpg << false << "" << abc << QByteArrayList({"same", "other", "same"})
+    QTest::newRow("empty list") << jpg << true << "" << L({"only.gif"}) << L({"gif"})
+        << L({"only.gif"}) << 0 << 0;
+    QTest::newRow("three the same, renamed") << jpg << true << "" << L({"c.jpg", "B.jpg", "a.jpg"})
+        << L({big, big, big}) << L({"B.jp_", "a.jpg", "c.jp_"}) << 2 << 0;
+    QTest::newRow("three the same, deleted") << jpg << false << "" << abc << L({big, big, big})
+        << L({"a.jpg"}) << 2 << 0;
+    QTest::newRow("first and third") << jpg << false << "" << abc << L({"same", "other", "same"})
         << ab << 1 << 0;
     QTest::newRow("differ between samples") << jpg << false << "" << abcd
-        << QByteArrayList({photo, retouched, retouched, photo}) << QStringList({"a.jpg", "b.jpg"}) << 2 << 0;
-    QTest::newRow("50 and 60 bytes") << jpg << false << "" << ab << QByteArrayList({fifty, QByteArray(60, '\0')})
+        << L({photo, retouched, retouched, photo}) << ab << 2 << 0;
+    QTest::newRow("50 and 60 bytes") << jpg << false << "" << ab << L({fifty, QByteArray(60, '\0')})
         << ab << 0 << 0;
-    QTest::newRow("empty files") << jpg << false << "" << abcd
-        << QByteArrayList({"", "full", "", ""}) << ab << 2 << 0;
-    QTest::newRow("renamed under *.*") << "*.*" << true << "" << ab << QByteArrayList({"twin", "twin"})
-        << QStringList({"a.jpg", "b.jp_"}) << 1 << 0;
-    QTest::newRow("GIF like a listed JPEG") << jpg << false << "" << QStringList({"a.gif", "b.jpg"})
-        << QByteArrayList({"pic", "pic"}) << QStringList({"a.gif", "b.jpg"}) << 0 << 0;
-    QTest::newRow("rename target exists") << jpg << true << "" << QStringList({"a.jpg", "b.jp_", "b.jpg", "c.jpg"})
-        << QByteArrayList({"copy", "kept", "copy", "copy"}) << QStringList({"a.jpg", "b.jp_", "b.jpg", "c.jp_"}) << 1 << 1;
-    QTest::newRow("read-only copy deleted") << jpg << false << "read-only" << ab << QByteArrayList({"copy", "copy"})
-        << QStringList({"a.jpg"}) << 1 << 0;
-    QTest::newRow("vanished before reading") << jpg << false << "vanish" << abc << QByteArrayList({"copy", "copy", "copy"})
-        << QStringList({"a.jpg"}) << 1 << 1;
+    QTest::newRow("empty files") << jpg << false << "" << abcd << L({"", "full", "", ""}) << ab << 2 << 0;
+    QTest::newRow("renamed under *.*") << "*.*" << true << "" << ab << L({"twin", "twin"})
+        << L({"a.jpg", "b.jp_"}) << 1 << 0;
+    QTest::newRow("GIF like a listed JPEG") << jpg << false << "" << L({"a.gif", "b.jpg"})
+        << L({"pic", "pic"}) << L({"a.gif", "b.jpg"}) << 0 << 0;
+    QTest::newRow("rename target exists") << jpg << true << "" << L({"a.jpg", "b.jp_", "b.jpg", "c.jpg"})
+        << L({"copy", "kept", "copy", "copy"}) << L({"a.jpg", "b.jp_", "b.jpg", "c.jp_"}) << 1 << 1;
+    QTest::newRow("read-only copy deleted") << jpg << false << "read-only" << ab << L({"copy", "copy"})
+        << L({"a.jpg"}) << 1 << 0;
+    QTest::newRow("vanished before reading") << jpg << false << "vanish" << abc << L({"copy", "copy", "copy"})
+        << L({"a.jpg"}) << 1 << 1;
+    // A link is no second copy: the only copy stays, the link too.
+    QTest::newRow("link first, deleting") << jpg << false << "b.jpg" << L({"a.jpg->", "b.jpg"})
+        << L({"only", "only"}) << L({"a.jpg->", "b.jpg"}) << 0 << 0;
+    QTest::newRow("link first, renaming") << jpg << true << "b.jpg" << L({"a.jpg->", "b.jpg", "c.jpg"})
+        << L({"only", "only", "only"}) << L({"a.jpg->", "b.jpg", "c.jp_"}) << 1 << 0;
+    QTest::newRow("link to a read-only file outside") << jpg << false << "../outside.jpg"
+        << L({"a.jpg", "b.jpg->"}) << L({"same", "same"}) << L({"a.jpg", "b.jpg->"}) << 0 << 0;
+    // Each name is acted on by its own bytes, not by what it reads as.
+    QTest::newRow("names no UTF-8") << "*.*" << false << "" << L({oddName, replacedName, "c.jpg"})
+        << L({"Y", "X", "Y"}) << L({replacedName, oddName}) << 1 << 0;
+    QTest::newRow("names no UTF-8, renamed") << "*.*" << true << "" << L({replacedName, oddName, "0.jpg"})
+        << L({"X", "Y", "Y"}) << L({"0.jpg", replacedName, "a\xff.jp_"}) << 1 << 0;
+    // Changed after it was compared: neither the repeat nor its original is
+    // acted on.
+    QTest::newRow("repeat changed after compare") << jpg << false << "changed b.jpg" << ab
+        << L({"copy", "copy"}) << ab << 0 << 1;
+    QTest::newRow("original changed after compare") << jpg << false << "changed a.jpg" << ab
+        << L({"copy", "copy"}) << ab << 0 << 1;
     // clang-format on
 }
 
@@ -158,44 +240,69 @@ void ContentCheckTest::check() {
     QFETCH(QString, pattern);
     QFETCH(bool, rename);
     QFETCH(QString, twist);
-    QFETCH(QStringList, names);
+    QFETCH(QByteArrayList, names);
     QFETCH(QByteArrayList, bytes);
-    QFETCH(QStringList, after);
+    QFETCH(QByteArrayList, after);
     QFETCH(int, acted);
     QFETCH(int, failed);
-    QTemporaryDir dir;
-    const QString b = dir.filePath(QStringLiteral("b.jpg"));
-    for (qsizetype i = 0; i < names.size(); ++i)
-        writeFile(dir.filePath(names[i]), bytes[i]);
+    QTemporaryDir top;
+    const QString dir = top.filePath(QStringLiteral("folder"));
+    QDir().mkpath(dir);
+    const QString outside = top.filePath(QStringLiteral("outside.jpg"));
+    writeFile(outside, bytes.value(0));
+    QVERIFY(QFile::setPermissions(outside, QFileDevice::ReadOwner | QFileDevice::ReadUser));
+    const QFileDevice::Permissions outsidePermissions = QFile::permissions(outside);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (names[i].endsWith("->"))
+            QCOMPARE(::symlink(QFile::encodeName(twist).constData(),
+                               nativeIn(dir, names[i].chopped(2)).constData()),
+                     0);
+        else
+            writeRaw(dir, names[i], bytes[i]);
+    }
     pmvmin w;
     auto boxes = std::make_unique<Boxes>(&w);
     const QStringList &shown = boxes->shown;
     MessageBoxes::setInstance(std::move(boxes));
-    QCOMPARE(w.d2->setPath(dir.path()), int(Ok));
+    QCOMPARE(w.d2->setPath(dir), int(Ok));
     w.d3->setPattern(pattern);
     w.d3->count(); // the list is read as the user sees it, before the twist
+    const QString b = dir + QStringLiteral("/b.jpg");
     if (twist == QLatin1String("read-only"))
         QVERIFY(QFile::setPermissions(b, QFileDevice::ReadOwner));
     else if (twist == QLatin1String("vanish"))
         QVERIFY(QFile::remove(b));
+    Module1::setBeforeActingForTests([&] {
+        // A file rewritten once all were compared, before any is acted on.
+        if (twist.startsWith(QLatin1String("changed ")))
+            writeFile(dir + QLatin1Char('/') + twist.mid(8), "edited, longer");
+    });
     w.op1[1]->setChecked(!rename);
     QTest::mouseClick(w.nc, Qt::LeftButton);
+    Module1::setBeforeActingForTests(nullptr);
 
     // Nothing is changed but the files acted on, and no byte of any file.
-    QCOMPARE(filesIn(dir.path()), after);
-    for (const QString &name : after) {
+    QCOMPARE(rawFilesIn(dir), after);
+    const bool changed = twist.startsWith(QLatin1String("changed "));
+    for (const QByteArray &entry : after) {
+        const QByteArray name = entry.endsWith("->") ? entry.chopped(2) : entry;
         const qsizetype i =
-            names.contains(name) ? names.indexOf(name) : names.indexOf(name.chopped(1) + 'g');
-        QCOMPARE(readFile(dir.filePath(name)), bytes.value(i));
+            names.contains(entry) ? names.indexOf(entry) : names.indexOf(name.chopped(1) + 'g');
+        if (!(changed && twist.endsWith(QString::fromLatin1(name))))
+            QCOMPARE(readRaw(dir, name), bytes.value(i));
     }
+    QCOMPARE(readFile(outside), bytes.value(0));
+    QCOMPARE(QFile::permissions(outside), outsidePermissions);
     QString text = QStringLiteral(" %1 個のファイルがありました").arg(acted);
     if (failed)
         text += QStringLiteral("\n確認または変更できなかったファイル： %1 個").arg(failed);
     QCOMPARE(shown, QStringList({text + "|plain|busy"}));
     QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
     // The list is read again: renamed files leave it or stay by the pattern.
-    QCOMPARE(w.d3->names(),
-             QDir(dir.path()).entryList({pattern}, QDir::Files, QDir::Name | QDir::IgnoreCase));
+    const Wildcard filter(pattern);
+    QCOMPARE(w.d3->count(), std::count_if(after.begin(), after.end(), [&](const QByteArray &name) {
+                 return filter.matches(QString::fromLatin1(name).remove("->"));
+             }));
 }
 
 QTEST_MAIN(ContentCheckTest)

@@ -11,10 +11,16 @@
 #include "tests/support/TestSupport.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace pomiv;
 using namespace pomiv::test;
@@ -47,9 +53,14 @@ private slots:
             << QString::fromUtf8("ポミブ") << QByteArray("\x83\x7c\x83\x7e\x83\x75");
         QTest::newRow("wave dash as CP932") << QString::fromUtf8("～") << QByteArray("\x81\x60");
         QTest::newRow("accent needs UTF-8")
-            << QString::fromUtf8("写真é") << QString::fromUtf8("写真é").toUtf8();
+            << QString::fromUtf8("写真é") << "\xef\xbb\xbf" + QString::fromUtf8("写真é").toUtf8();
         QTest::newRow("emoji needs UTF-8")
-            << QString::fromUtf8("😀") << QByteArray("\xf0\x9f\x98\x80");
+            << QString::fromUtf8("😀") << QByteArray("\xef\xbb\xbf\xf0\x9f\x98\x80");
+        // Shift_JIS bytes that would read as UTF-8.
+        QTest::newRow("half-width katakana, ambiguous")
+            << QString::fromUtf8("ﾃｽ") << QByteArray("\xc3\xbd");
+        QTest::newRow("kanji whose Shift_JIS reads as UTF-8")
+            << QString::fromUtf8("縺０") << "\xef\xbb\xbf" + QString::fromUtf8("縺０").toUtf8();
     }
 
     void dataTextEncoding() {
@@ -87,17 +98,109 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath("dst/d.jpg")));
     }
 
+    // Deleting never changes a file's permissions, not through a link and
+    // not when the delete fails; a link is removed, never what it points to.
+    // Run as an ordinary user, for whom a read-only file is what it says.
+    void forcedDelete_data() {
+        QTest::addColumn<QString>("entry"); // what "folder/x.jpg" is
+        QTest::addColumn<bool>("folderWritable");
+        QTest::addColumn<int>("result");
+        QTest::newRow("read-only file") << "file" << true << int(Ok);
+        QTest::newRow("link to a read-only file") << "link" << true << int(Ok);
+        QTest::newRow("delete refused") << "file" << false << int(GeneralFailure);
+        QTest::newRow("link, delete refused") << "link" << false << int(GeneralFailure);
+    }
+
     void forcedDelete() {
+        QFETCH(QString, entry);
+        QFETCH(bool, folderWritable);
+        QFETCH(int, result);
         QTemporaryDir dir;
-        const QString path = dir.filePath("ro.jpg");
-        writeFile(path, "x");
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadUser);
+        const QString folder = dir.filePath("folder");
+        const QString target = dir.filePath("target.jpg");
+        const QString path = folder + "/x.jpg";
+        writeFile(target, "x");
+        QVERIFY(QDir(dir.path()).mkdir("folder"));
+        if (entry == "link")
+            QVERIFY(QFile::link(target, path));
+        else
+            QVERIFY(QFile::rename(target, path));
+        const QString file = entry == "link" ? target : path;
+        const uid_t user = ::geteuid() == 0 ? 65534 : ::geteuid();
+        QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        QCOMPARE(::lchown(QFile::encodeName(file).constData(), user, user), 0);
+        QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0444), 0);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), folderWritable ? 0777 : 0555), 0);
+
+        // As root the work is done in a child that has become an ordinary
+        // user; its exit code is the result.
+        int got = -1;
+        if (::geteuid() != 0) {
+            got = FileService().deleteFile(path);
+        } else {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                if (::setgid(user) != 0 || ::setuid(user) != 0)
+                    ::_exit(99);
+                ::_exit(FileService().deleteFile(path));
+            }
+            int status = 0;
+            ::waitpid(child, &status, 0);
+            got = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        QCOMPARE(got, result);
+        QCOMPARE(QFileInfo(path).isSymLink() || QFileInfo::exists(path), result != Ok);
+        struct stat st {};
+        if (file != path || result != Ok) {
+            QCOMPARE(::lstat(QFile::encodeName(file).constData(), &st), 0);
+            QCOMPARE(st.st_mode & 07777, mode_t(0444));
+        }
         const FileService fs;
-        QCOMPARE(fs.deleteFile(path), int(Ok));
-        QVERIFY(!QFile::exists(path));
-        QCOMPARE(fs.deleteFile(path), int(FileNotFound));
-        QCOMPARE(fs.getFile(path), int(FileNotFound));
+        if (result == Ok) {
+            QCOMPARE(fs.deleteFile(path), int(FileNotFound));
+            QCOMPARE(fs.getFile(path), int(FileNotFound));
+        }
         QCOMPARE(fs.getFile(dir.path()), int(FileNotFound));
+    }
+
+    // A listed name addresses the file it came from, byte for byte, also
+    // when its bytes are no UTF-8 and read like another file's name.
+    void namesAsTheSystemGaveThem() {
+        QTemporaryDir dir;
+        const QByteArray folder = QFile::encodeName(dir.path());
+        const QList<QPair<QByteArray, QByteArray>> files = {
+            {"a\xff.jpg", "Y"}, {"a\xef\xbf\xbd.jpg", "X"}, {"b\xc3.jpg", "Z"}};
+        for (const auto &[name, bytes] : files) {
+            QFile out;
+            const int fd = ::open((folder + '/' + name).constData(), O_WRONLY | O_CREAT, 0644);
+            QVERIFY(fd >= 0 && out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+            out.write(bytes);
+        }
+        QDir(dir.path()).mkdir("copies");
+        const QStringList names = listFiles(dir.path(), "*.jpg");
+        QCOMPARE(names.size(), 3);
+        const FileService fs;
+        for (const QString &name : names) {
+            const QString path = joinPath(dir.path(), name);
+            QCOMPARE(fs.getFile(path), int(Ok));
+            const QString copy = joinPath(dir.filePath("copies"), name);
+            QCOMPARE(fs.copyFile(path, copy), int(Ok));
+            QCOMPARE(fs.renameFile(copy, copy.chopped(1) + '_'), int(Ok));
+        }
+        // Every copy holds its own file's bytes, under its own name.
+        for (const auto &[name, bytes] : files) {
+            QFile in;
+            const QByteArray copy = folder + "/copies/" + name.chopped(1) + '_';
+            const int fd = ::open(copy.constData(), O_RDONLY);
+            QVERIFY2(fd >= 0, copy.constData());
+            QVERIFY(in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+            QCOMPARE(in.readAll(), bytes);
+        }
+        // Deleting one leaves the one that reads alike.
+        const QString odd = names.at(names.indexOf(QRegularExpression("^a.\\.jpg$")));
+        QCOMPARE(fs.deleteFile(joinPath(dir.path(), odd)), int(Ok));
+        QCOMPARE(listFiles(dir.path(), "*.jpg").size(), 2);
     }
 
     void renameNeverReplaces() {

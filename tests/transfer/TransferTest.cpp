@@ -18,6 +18,8 @@
 
 #include <memory>
 
+#include <fcntl.h>
+
 using namespace pomiv;
 using namespace pomiv::test;
 
@@ -30,6 +32,7 @@ private slots:
     void init();
     void cleanup();
     void selectionList();
+    void namesNoUtf8();
     void completeRun_data();
     void completeRun();
     void stoppedRun_data();
@@ -110,6 +113,26 @@ void TransferTest::selectionList() {
     QCOMPARE(selection(), QStringList({"b.jpg", "y.gif"}));
     QTest::mouseClick(w->Command3, Qt::LeftButton);
     QCOMPARE(selection(), QStringList());
+}
+
+void TransferTest::namesNoUtf8() {
+    // Two names that read alike, one of them no UTF-8: each copy holds the
+    // bytes of the file its entry came from.
+    const QByteArray folder = QFile::encodeName(src());
+    for (const auto &[name, bytes] :
+         {std::pair<QByteArray, QByteArray>{"a\xff.jpg", "Y"}, {"a\xef\xbf\xbd.jpg", "X"}}) {
+        QFile out;
+        const int fd = ::open((folder + '/' + name).constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0 && out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        out.write(bytes);
+    }
+    w->d3->refresh();
+    QTest::mouseClick(w->Command2, Qt::LeftButton);
+    const QString shown = QString::fromUtf8("a\xef\xbf\xbd.jpg");
+    QCOMPARE(selection(), QStringList({shown, shown, "x.jpg", "y.gif"}));
+    QTest::mouseClick(w->st, Qt::LeftButton);
+    QCOMPARE(filesIn(dst()), QStringList({"A1.jpg", "A2.jpg", "A3.jpg", "A4.gif"}));
+    QCOMPARE(readFile(dst() + "/A1.jpg") + readFile(dst() + "/A2.jpg"), QByteArray("YX"));
 }
 
 void TransferTest::completeRun_data() {

@@ -20,6 +20,9 @@
 
 #include <cmath>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 using namespace pomiv;
 using namespace pomiv::test;
 
@@ -60,6 +63,7 @@ private slots:
     void opensAndStepsWithWrapAround_data();
     void opensAndStepsWithWrapAround();
     void deleting();
+    void deletingByTheListedBytes();
     void folderAtTheRoot();
     void reopeningStartsWhereItLeftOff();
     void fileThatCannotBeShown();
@@ -193,6 +197,21 @@ void ViewerTest::deleting() {
     QCOMPARE(m_v->windowTitle(), QString::fromUtf8("画面の真中をダブルクリックしてください"));
     QVERIFY(m_v->g->image().isNull());
     QCOMPARE(m_boxes->shown().size(), 1); // only the failure above
+}
+
+void ViewerTest::deletingByTheListedBytes() {
+    // Two names that read alike, the first no UTF-8: the one shown goes.
+    const QByteArray folder = QFile::encodeName(m_dir->path());
+    for (const QByteArray name : {"a\xff.bmp", "a\xef\xbf\xbd.bmp"}) {
+        QFile out;
+        const int fd = ::open((folder + '/' + name).constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0 && out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        out.write(imageBytes(sizeOf(0), Qt::red));
+    }
+    QVERIFY(open(0, 0));
+    step(Qt::Key_Delete);
+    QVERIFY(::access((folder + "/a\xef\xbf\xbd.bmp").constData(), F_OK) == 0);
+    QVERIFY(::access((folder + "/a\xff.bmp").constData(), F_OK) != 0);
 }
 
 void ViewerTest::folderAtTheRoot() {

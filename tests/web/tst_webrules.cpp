@@ -112,8 +112,8 @@ private slots:
             << IniAppend{sjis(jpLine + "\r\n"), jp, sjis(jpLine + "\r\n\"" + jp + "\"\r\n")};
         QTest::newRow("UTF-8 file, UTF-8 line")
             << IniAppend{jpLine + "\r\n", jp, jpLine + "\r\n\"" + jp.toUtf8() + "\"\r\n"};
-        QTest::newRow("beyond Shift_JIS: all in UTF-8")
-            << IniAppend{sjis(jpLine), beyond, jpLine + "\r\n\"" + beyond.toUtf8() + "\"\r\n"};
+        QTest::newRow("beyond Shift_JIS: all in UTF-8, marked") << IniAppend{
+            sjis(jpLine), beyond, "\xef\xbb\xbf" + jpLine + "\r\n\"" + beyond.toUtf8() + "\"\r\n"};
         QByteArray junk; // every byte but CR and LF
         for (int i = 1; i < 256; ++i)
             junk.append(char(i == 10 || i == 13 ? 'x' : i));

@@ -603,7 +603,8 @@ private slots:
             << Edit{"\"a\"\r\nx\r\n\"c\"\r\n", {"a"}, {0}, Update, "x\r\n\"c\"\r\n"};
         QTest::newRow("Shift_JIS stays Shift_JIS")
             << Edit{sjisFile, {jp, "http://a/"}, {}, Update, sjisFile};
-        QTest::newRow("UTF-8 stays UTF-8") << Edit{utf8File, {jp, beyond}, {}, Update, utf8File};
+        QTest::newRow("UTF-8 stays UTF-8, marked")
+            << Edit{utf8File, {jp, beyond}, {}, Update, "\xef\xbb\xbf" + utf8File};
     }
 
     void edit() {
