@@ -1,7 +1,9 @@
-// Measures the content check: peak memory with very large files in the
-// list, grouping of many fingerprints, and a check of many files against
-// reading each of them once with `cat`.
-// Usage: dupcheck_bench [files] [kilobytes] [rounds] [large file GB] [work folder]
+// Measures the content check against reading every file once with `cat` and
+// against jdupes (bash bench/install-anchors.sh installs it), on folders of
+// many small files, few large ones, and large ones that differ only near
+// their end; then peak memory with very large files in the list, and the
+// grouping of many lengths.
+// Usage: dupcheck_bench [rounds] [large file GB] [work folder]
 
 #include "app/pmvmin.h"
 #include "dupcheck/ContentCheck.h"
@@ -17,6 +19,7 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -85,53 +88,59 @@ static void largeFiles(const QString &folder, qint64 gigabytes) {
     QDir(folder).removeRecursively();
 }
 
-static void grouping(qsizetype count) {
-    // Lengths and fingerprints as photos give them; one file in ten repeats
-    // an earlier one.
-    QRandomGenerator random(1);
-    std::vector<ContentSample> samples(count);
-    std::vector<qsizetype> content(count);
-    for (qsizetype i = 0; i < count; ++i) {
-        if (i > 0 && random.bounded(10) == 0) {
-            const qsizetype original = random.bounded(i);
-            samples[i] = samples[original];
-            content[i] = content[original];
-        } else {
-            const qint64 length = 20000 + random.bounded(2000000);
-            samples[i].length = length;
-            samples[i].fingerprint = length + random.bounded(length / 50 * 255);
-            samples[i].readable = true;
-            content[i] = i;
-        }
+// Lengths only: a million files, nearly every length unique, so nothing
+// is read but the lengths.
+class LengthsOnly : public ContentSource {
+public:
+    explicit LengthsOnly(qsizetype count) {
+        QRandomGenerator random(1);
+        for (qsizetype i = 0; i < count; ++i)
+            m_lengths.push_back(20000 + random.bounded(2000000000));
     }
+    std::optional<qint64> length(qsizetype f) override { return m_lengths[f]; }
+    std::optional<ContentHash> hash(qsizetype f, qint64) override {
+        return ContentHash{quint64(f), 0};
+    }
+    bool readable(qsizetype) override { return true; }
+    Sameness compare(qsizetype, qsizetype) override { return Sameness::Different; }
+
+private:
+    std::vector<qint64> m_lengths;
+};
+
+static void grouping(qsizetype count) {
+    LengthsOnly source(count);
     QElapsedTimer timer;
     timer.start();
-    const std::vector<qsizetype> verdicts = findRepeats(samples, [&](qsizetype a, qsizetype b) {
-        return content[a] == content[b] ? Sameness::Same : Sameness::Different;
-    });
-    const double took = seconds(timer);
-    const auto repeats =
-        std::count_if(verdicts.begin(), verdicts.end(), [](qsizetype v) { return v >= 0; });
-    std::printf("grouping %lld fingerprints: %.3f s (%lld repeats)\n", qint64(count), took,
-                qint64(repeats));
+    const std::vector<qsizetype> verdicts = findRepeats(count, source);
+    std::printf("grouping %lld lengths: %.3f s\n", qint64(count), seconds(timer));
 }
 
-static QStringList makeFiles(const QString &folder, int count, int kilobytes) {
+// `count` files of `bytes` bytes. With `nearEnd`, all hold the same bytes
+// but one, a few bytes before the end; otherwise random bytes, one file in
+// ten a copy of an earlier one.
+static QStringList makeFiles(const QString &folder, int count, qint64 bytes, bool nearEnd) {
     QDir().mkpath(folder);
     QStringList names;
-    QByteArray bytes(kilobytes * 1024, Qt::Uninitialized);
+    QByteArray data(bytes, Qt::Uninitialized);
     QList<QByteArray> originals;
     QRandomGenerator random(2);
+    random.fillRange(reinterpret_cast<quint32 *>(data.data()), data.size() / 4);
     for (int i = 0; i < count; ++i) {
         const QString name = QStringLiteral("f%1.jpg").arg(i, 6, 10, QLatin1Char('0'));
-        if (i % 10 == 9) {
-            bytes = originals[random.bounded(originals.size())];
+        QByteArray bytesOfFile;
+        if (nearEnd) {
+            bytesOfFile = data;
+            bytesOfFile[bytes - 10] = char(i);
+        } else if (i % 10 == 9) {
+            bytesOfFile = originals[random.bounded(originals.size())];
         } else {
-            random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
-            originals.append(bytes);
+            random.fillRange(reinterpret_cast<quint32 *>(data.data()), data.size() / 4);
+            bytesOfFile = data;
+            originals.append(bytesOfFile);
         }
         QFile file(QDir(folder).filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytesOfFile) != bytesOfFile.size()) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(name));
             std::exit(1);
         }
@@ -140,15 +149,16 @@ static QStringList makeFiles(const QString &folder, int count, int kilobytes) {
     return names;
 }
 
-static double timeCat(const QString &folder, const QStringList &names) {
+static double timeCommand(const QString &folder, const QString &program,
+                          const QStringList &arguments) {
     QElapsedTimer timer;
     timer.start();
-    QProcess cat;
-    cat.setWorkingDirectory(folder);
-    cat.setStandardOutputFile(QProcess::nullDevice());
-    cat.start(QStringLiteral("cat"), names);
-    if (!cat.waitForFinished(-1) || cat.exitCode() != 0) {
-        std::fprintf(stderr, "cat failed\n");
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit) {
+        std::fprintf(stderr, "%s failed\n", qPrintable(program));
         std::exit(1);
     }
     return seconds(timer);
@@ -166,15 +176,53 @@ static double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
+// One row: the check against cat and jdupes on one folder, the three run in
+// a turning order each round, the cache warm.
+static void row(const QString &title, const QString &folder, const QStringList &names, int rounds) {
+    const bool haveJdupes = !QStandardPaths::findExecutable(QStringLiteral("jdupes")).isEmpty();
+    pmvmin w;
+    w.d2->setPath(folder);
+    std::vector<double> catTimes, jdupesTimes, checkTimes;
+    const QString cat = QStringLiteral("cat");
+    for (int round = 0; round < rounds; ++round) {
+        timeCommand(folder, cat, names); // warm the cache
+        for (int turn = 0; turn < 3; ++turn) {
+            switch ((turn + round) % 3) {
+            case 0:
+                catTimes.push_back(timeCommand(folder, cat, names));
+                break;
+            case 1:
+                if (haveJdupes)
+                    jdupesTimes.push_back(timeCommand(folder, QStringLiteral("jdupes"),
+                                                      {QStringLiteral("-q"), folder}));
+                break;
+            default: {
+                w.d3->refresh();
+                QElapsedTimer timer;
+                timer.start();
+                w.nc_Click();
+                checkTimes.push_back(seconds(timer));
+                restore(folder);
+            }
+            }
+        }
+    }
+    const double catMedian = median(catTimes), checkMedian = median(checkTimes);
+    const double jdupesMedian = haveJdupes ? median(jdupesTimes) : 0;
+    std::printf(
+        "%s: check %.3f s, cat %.3f s (%.2f x), jdupes %.3f s (%.2f x), medians of %d; %s\n",
+        qPrintable(title), checkMedian, catMedian, checkMedian / catMedian, jdupesMedian,
+        haveJdupes ? checkMedian / jdupesMedian : 0.0, rounds,
+        qPrintable(SilentBoxes::last.simplified()));
+}
+
 int main(int argc, char *argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int count = argc > 1 ? std::atoi(argv[1]) : 20000;
-    const int kilobytes = argc > 2 ? std::atoi(argv[2]) : 50;
-    const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
-    const qint64 gigabytes = argc > 4 ? std::atoll(argv[4]) : 4;
-    const QString base = argc > 5 ? QString::fromLocal8Bit(argv[5]) : QDir::tempPath();
+    const int rounds = argc > 1 ? std::atoi(argv[1]) : 3;
+    const qint64 gigabytes = argc > 2 ? std::atoll(argv[2]) : 4;
+    const QString base = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QDir::tempPath();
     QTemporaryDir work(base + QStringLiteral("/pomiv-bench-XXXXXX"));
     if (!work.isValid())
         return 1;
@@ -183,36 +231,25 @@ int main(int argc, char *argv[]) {
     // First, while the process is still small.
     if (gigabytes > 0)
         largeFiles(work.filePath(QStringLiteral("large")), gigabytes);
-
     grouping(1000000);
 
-    const QString folder = work.filePath(QStringLiteral("files"));
-    std::printf("making %d files of %d KB, one in ten a copy\n", count, kilobytes);
-    const QStringList names = makeFiles(folder, count, kilobytes);
-    pmvmin w;
-    w.d2->setPath(folder);
-    std::vector<double> catTimes, checkTimes;
-    for (int round = 1; round <= rounds; ++round) {
-        w.d3->refresh();
-        timeCat(folder, names); // warm the cache
-        double cat = 0, check = 0;
-        for (int side = 0; side < 2; ++side) {
-            if ((side == 0) == (round % 2 == 1)) {
-                cat = timeCat(folder, names);
-            } else {
-                QElapsedTimer timer;
-                timer.start();
-                w.nc_Click();
-                check = seconds(timer);
-                restore(folder);
-            }
-        }
-        catTimes.push_back(cat);
-        checkTimes.push_back(check);
-        std::printf("round %d: cat %.3f s, check %.3f s, ratio %.2f; %s\n", round, cat, check,
-                    check / cat, qPrintable(SilentBoxes::last.simplified()));
+    struct Row {
+        const char *title;
+        int count;
+        qint64 bytes;
+        bool nearEnd;
+    };
+    const Row rows[] = {
+        {"100,000 x 4 KB, one in ten a copy", 100000, 4096, false},
+        {"40 x 20 MB, differing near the end", 40, 20 << 20, true},
+        {"20,000 x 50 KB, one in ten a copy", 20000, 50 * 1024, false},
+        {"200 x 20 MB, one in ten a copy", 200, 20 << 20, false},
+    };
+    for (const Row &r : rows) {
+        const QString folder = work.filePath(QStringLiteral("files"));
+        const QStringList names = makeFiles(folder, r.count, r.bytes, r.nearEnd);
+        row(QString::fromLatin1(r.title), folder, names, rounds);
+        QDir(folder).removeRecursively();
     }
-    const double cat = median(catTimes), check = median(checkTimes);
-    std::printf("median: cat %.3f s, check %.3f s, ratio %.2f\n", cat, check, check / cat);
     return 0;
 }

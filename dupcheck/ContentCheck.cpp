@@ -29,12 +29,8 @@ void Module1::setBeforeActingForTests(std::function<void()> hook) {
 void Module1::dup_chk(pmvmin &window, const QStringList &paths, int count) {
     count = std::min<int>(count, paths.size());
     // Every file is read before any is changed.
-    std::vector<ContentSample> samples;
-    samples.reserve(count);
-    for (int i = 0; i < count; ++i)
-        samples.push_back(sampleFile(paths[i]));
-    const std::vector<qsizetype> verdicts = findRepeats(
-        samples, [&](qsizetype a, qsizetype b) { return compareFiles(paths[a], paths[b]); });
+    FileContents contents(paths);
+    const std::vector<qsizetype> verdicts = findRepeats(count, contents);
 
     if (beforeActing())
         beforeActing()();
@@ -44,6 +40,9 @@ void Module1::dup_chk(pmvmin &window, const QStringList &paths, int count) {
     int acted = 0;
     int failed = 0;
     for (int i = 0; i < count; ++i) {
+        // A link is no copy of anything: it is neither counted nor acted on.
+        if (contents.identity(i).isLink)
+            continue;
         if (verdicts[i] == notChecked) {
             ++failed;
             continue;
@@ -53,8 +52,8 @@ void Module1::dup_chk(pmvmin &window, const QStringList &paths, int count) {
         // A file changed since it was compared (or the one it repeats) is no
         // longer known to be a repeat: it is left as it is.
         const QString &path = paths[i];
-        if (FileIdentity::of(path) != samples[i].identity ||
-            FileIdentity::of(paths[verdicts[i]]) != samples[verdicts[i]].identity) {
+        if (FileIdentity::of(path) != contents.identity(i) ||
+            FileIdentity::of(paths[verdicts[i]]) != contents.identity(verdicts[i])) {
             ++failed;
             continue;
         }

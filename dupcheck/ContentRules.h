@@ -2,53 +2,75 @@
 
 #include "platform/FileService.h"
 
-#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
-#include <functional>
+#include <optional>
 #include <vector>
 
 namespace pomiv {
 
-// What the content check learns of one file in its first pass.
-struct ContentSample {
-    qint64 length = 0;      // bytes in the file
-    qint64 fingerprint = 0; // length plus the bytes at offsets 0, 50, 100, ...
-    bool readable = false;  // false when the file could not be read to its end
-    bool link = false;      // a symbolic link: no copy of anything, left alone
-    FileIdentity identity;  // the file as it was read
+// A 128-bit hash of a file's bytes; equal bytes always give equal hashes.
+struct ContentHash {
+    quint64 low = 0;
+    quint64 high = 0;
+    friend bool operator==(const ContentHash &, const ContentHash &) = default;
 };
-
-// Distance between the bytes that enter a fingerprint.
-inline constexpr qint64 fingerprintStep = 50;
-
-// The fingerprint of bytes in memory: their number plus each byte, read as
-// 0 to 255, at offsets 0, 50, 100, ... An empty run of bytes gives 0.
-qint64 fingerprintOf(const QByteArray &bytes);
-
-// Reads a file once, in blocks, for its length and fingerprint; memory use
-// does not grow with the file. A link is not followed, and nothing but a
-// regular file is read.
-ContentSample sampleFile(const QString &path);
 
 enum class Sameness { Same, Different, Unreadable };
 
-// Compares two files byte by byte, in blocks, stopping at the first
-// difference. Unreadable when either cannot be read to its end.
-Sameness compareFiles(const QString &a, const QString &b);
+// What the content check asks of the files it looks at, by list index.
+class ContentSource {
+public:
+    virtual ~ContentSource() = default;
+    // The file's length, or nothing when it cannot be read.
+    virtual std::optional<qint64> length(qsizetype file) = 0;
+    // The hash of the file's first `bytes` bytes (all of them when `bytes` is
+    // its length), or nothing when they cannot be read.
+    virtual std::optional<ContentHash> hash(qsizetype file, qint64 bytes) = 0;
+    // Whether the file can be opened for reading.
+    virtual bool readable(qsizetype file) = 0;
+    // Byte-by-byte comparison of two files.
+    virtual Sameness compare(qsizetype a, qsizetype b) = 0;
+};
+
+// The bytes hashed first, so that files of one length whose beginnings
+// differ are never read further.
+inline constexpr qint64 headBytes = 4096;
 
 // Verdicts of findRepeats besides the index of an earlier file.
 inline constexpr qsizetype notRepeated = -1; // first of its content: kept
 inline constexpr qsizetype notChecked = -2;  // could not be read or compared
 
-// For every file of a list, in list order: the index of an earlier file
-// that holds the same bytes, notRepeated, or notChecked. A link is
-// notRepeated and never the earlier file of another. Files are grouped
-// by length and fingerprint in one pass through a hash map; a file is
-// compared byte by byte (by `compare`, given two indices) only with the
-// earlier files of its group that differ from each other, so the first
-// file of every set of identical files is the one kept.
-std::vector<qsizetype> findRepeats(const std::vector<ContentSample> &samples,
-                                   const std::function<Sameness(qsizetype, qsizetype)> &compare);
+// For each of `count` files, in list order: the index of the earliest file
+// before it that holds the same bytes, notRepeated, or notChecked. A file
+// whose length no other file has is never read; files of one length are told
+// apart by the hash of their first block, then of their whole content; a
+// file is acted on only after a byte-by-byte comparison with the earlier one
+// says they are the same, so the first file of every set of identical files
+// is the one kept.
+std::vector<qsizetype> findRepeats(qsizetype count, ContentSource &source);
+
+// The content source of files on disk, by full path (the bytes of their
+// names, as systemPath gives them). Nothing but a regular file is read, and
+// never through a link: a link has no length.
+class FileContents : public ContentSource {
+public:
+    explicit FileContents(const QStringList &paths) : m_paths(paths), m_identities(paths.size()) {}
+    // Records the file's identity as its length is taken.
+    std::optional<qint64> length(qsizetype file) override;
+    std::optional<ContentHash> hash(qsizetype file, qint64 bytes) override;
+    bool readable(qsizetype file) override;
+    // Byte by byte, in blocks, stopping at the first difference; files
+    // shorter than they said are unreadable.
+    Sameness compare(qsizetype a, qsizetype b) override;
+    // What the file was when its length was taken.
+    const FileIdentity &identity(qsizetype file) const { return m_identities[file]; }
+
+private:
+    QStringList m_paths;
+    std::vector<FileIdentity> m_identities;
+    std::vector<char> m_block, m_other;
+};
 
 } // namespace pomiv

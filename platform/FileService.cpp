@@ -32,6 +32,7 @@ static FileIdentity identityOf(const struct stat &st) {
     FileIdentity id;
     id.exists = true;
     id.isLink = S_ISLNK(st.st_mode);
+    id.regular = S_ISREG(st.st_mode);
     id.device = quint64(st.st_dev);
     id.node = quint64(st.st_ino);
     id.size = qint64(st.st_size);
@@ -211,6 +212,7 @@ FileIdentity FileIdentity::of(const QString &path) {
         return id;
     id.exists = true;
     id.isLink = info.isSymLink();
+    id.regular = info.isFile() && !info.isSymLink();
     id.size = info.size();
     id.changed = info.lastModified().toMSecsSinceEpoch();
     return id;

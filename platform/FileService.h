@@ -15,6 +15,7 @@ namespace pomiv {
 struct FileIdentity {
     bool exists = false;
     bool isLink = false;
+    bool regular = false; // a regular file, not a link, folder, FIFO or device
     quint64 device = 0;
     quint64 node = 0;
     qint64 size = 0;

@@ -10,10 +10,12 @@
 #include <QDir>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+#include <map>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -45,82 +47,122 @@ private slots:
     void cleanup() { MessageBoxes::setInstance(nullptr); }
     void check_data();
     void check();
-    void fingerprint();
-    void compare();
-    void grouping();
+    void reading();
+    void sameAsBefore();
 
 private:
     QTemporaryDir m_dir;
     QString path(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
 };
 
-// Bytes that differ at every sampled offset.
-static QByteArray noise(qsizetype size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>(i * 131 + i / 257);
-    return bytes;
-}
-
-void ContentCheckTest::fingerprint() {
-    // The length plus the bytes at offsets 0, 50, 100, ... read unsigned.
-    QByteArray sampled(101, '\x7f');
-    sampled[0] = 1;
-    sampled[50] = 2;
-    sampled[100] = 3;
-    QCOMPARE(fingerprintOf(sampled), qint64(101 + 1 + 2 + 3));
-    QCOMPARE(fingerprintOf(QByteArray(1, '\xff')), qint64(1 + 255));
-    // The same read from a file in blocks, sizes around the blocks' ends.
-    for (int size : {0, 50, 262143, 262144, 262145, 262150, 262151, 786433}) {
-        writeFile(path("f"), noise(size));
-        const ContentSample sample = sampleFile(path("f"));
-        QVERIFY(sample.readable);
-        QCOMPARE(sample.length, qint64(size));
-        QCOMPARE(sample.fingerprint, fingerprintOf(noise(size)));
+// Files held in memory, a missing one unreadable, with a deliberately weak
+// hash so that different contents share hashes. Records how many bytes of
+// each file were read.
+class MemoryContents : public ContentSource {
+public:
+    explicit MemoryContents(const std::vector<std::optional<QByteArray>> &files)
+        : m_files(files), read(files.size(), 0) {}
+    std::optional<qint64> length(qsizetype f) override {
+        return m_files[f] ? std::optional<qint64>(m_files[f]->size()) : std::nullopt;
     }
-}
-
-void ContentCheckTest::compare() {
-    // One byte differs, beyond the first block; a file that cannot be read.
-    const QByteArray big = noise(600000);
-    writeFile(path("a"), big);
-    for (qsizetype at : {262145, 599999}) {
-        QByteArray other = big;
-        other[at] = static_cast<char>(big[at] ^ 1);
-        writeFile(path("b"), other);
-        QCOMPARE(compareFiles(path("a"), path("b")), Sameness::Different);
+    std::optional<ContentHash> hash(qsizetype f, qint64 bytes) override {
+        read[f] = std::max(read[f], bytes);
+        quint64 sum = 0;
+        for (char c : m_files[f]->first(bytes))
+            sum += uchar(c);
+        return ContentHash{sum % 3, 0};
     }
-    QCOMPARE(compareFiles(path("a"), path("a")), Sameness::Same);
-    QCOMPARE(compareFiles(path("a"), path("missing")), Sameness::Unreadable);
-    QCOMPARE(compareFiles(path("missing"), path("a")), Sameness::Unreadable);
+    bool readable(qsizetype f) override { return m_files[f].has_value(); }
+    Sameness compare(qsizetype a, qsizetype b) override {
+        return m_files[a] == m_files[b] ? Sameness::Same : Sameness::Different;
+    }
+
+private:
+    std::vector<std::optional<QByteArray>> m_files;
+
+public:
+    std::vector<qint64> read;
+};
+
+// How the check chose before it hashed whole contents: files grouped by
+// length plus the bytes at offsets 0, 50, 100, ..., each compared with the
+// earlier distinct files of its group.
+static std::vector<qsizetype>
+groupedBySamples(const std::vector<std::optional<QByteArray>> &files) {
+    std::map<std::pair<qint64, qint64>, std::vector<qsizetype>> distinct;
+    std::vector<qsizetype> verdicts(files.size(), notRepeated);
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!files[i]) {
+            verdicts[i] = notChecked;
+            continue;
+        }
+        qint64 fingerprint = files[i]->size();
+        for (qsizetype at = 0; at < files[i]->size(); at += 50)
+            fingerprint += uchar(files[i]->at(at));
+        auto &earlier = distinct[{files[i]->size(), fingerprint}];
+        const auto same = std::find_if(earlier.begin(), earlier.end(),
+                                       [&](qsizetype j) { return files[j] == files[i]; });
+        if (same != earlier.end())
+            verdicts[i] = *same;
+        else
+            earlier.push_back(qsizetype(i));
+    }
+    return verdicts;
 }
 
-static ContentSample readable(qint64 length, qint64 fingerprint) {
-    ContentSample s;
-    s.length = length;
-    s.fingerprint = fingerprint;
-    s.readable = true;
-    return s;
+void ContentCheckTest::reading() {
+    // Only files that share a length are read; of those, only files whose
+    // first block is shared are read further.
+    const QByteArray big(3 * headBytes, 'b');
+    QByteArray bigLate = big, bigEarly = big;
+    bigLate[2 * headBytes] = 'x';
+    bigEarly[0] = 'x';
+    MemoryContents source({QByteArray("alone"), big, std::nullopt, bigEarly, bigLate, big,
+                           QByteArray("one"), QByteArray("two")});
+    QCOMPARE(findRepeats(8, source),
+             std::vector<qsizetype>({notRepeated, notRepeated, notChecked, notRepeated, notRepeated,
+                                     1, notRepeated, notRepeated}));
+    QCOMPARE(source.read, std::vector<qint64>({0, 3 * headBytes, 0, headBytes, 3 * headBytes,
+                                               3 * headBytes, 3, 3}));
 }
 
-void ContentCheckTest::grouping() {
-    // Contents given one letter a file; "?" cannot be compared.
-    const auto verdicts = [](const std::vector<ContentSample> &samples, const QString &contents) {
-        const std::vector<qsizetype> found = findRepeats(samples, [&](qsizetype a, qsizetype b) {
-            if (contents[a] == u'?' || contents[b] == u'?')
-                return Sameness::Unreadable;
-            return contents[a] == contents[b] ? Sameness::Same : Sameness::Different;
-        });
-        return QList<qsizetype>(found.begin(), found.end());
-    };
-    const qsizetype kept = notRepeated;
-    // Only files of equal length and equal fingerprint are compared.
-    QCOMPARE(
-        verdicts({readable(50, 60), readable(60, 60), readable(60, 61), readable(50, 60)}, "aaaa"),
-        QList<qsizetype>({kept, kept, kept, 0}));
-    // A file that cannot be compared is left unchecked, not kept.
-    QCOMPARE(verdicts({readable(5, 5), readable(5, 5), readable(5, 5)}, "a?a"),
-             QList<qsizetype>({kept, notChecked, 0}));
+void ContentCheckTest::sameAsBefore() {
+    // On random folders, the choice is the one the sampled fingerprints
+    // gave: in memory with a hash that often collides, and on disk.
+    QRandomGenerator random(7);
+    const qsizetype sizes[] = {0, 1, 50, 60, headBytes - 1, headBytes, headBytes + 1, 300000};
+    for (int tree = 0; tree < 300; ++tree) {
+        std::vector<std::optional<QByteArray>> files(random.bounded(1, 30));
+        for (auto &file : files) {
+            const qsizetype n = &file - files.data();
+            const int kind = random.bounded(10);
+            if (kind == 0)
+                continue; // unreadable
+            if (n > 0 && kind < 6 && files[random.bounded(n)]) {
+                file = files[random.bounded(n)];
+                if (!file)
+                    continue;
+                if (kind == 5 && !file->isEmpty()) // a near copy
+                    (*file)[random.bounded(file->size())] ^= 1 << random.bounded(8);
+            } else {
+                file = QByteArray(sizes[random.bounded(8)], char('a' + random.bounded(2)));
+            }
+        }
+        MemoryContents memory(files);
+        const auto before = groupedBySamples(files);
+        QCOMPARE(findRepeats(qsizetype(files.size()), memory), before);
+        if (tree % 10 != 0)
+            continue;
+        QTemporaryDir dir;
+        QStringList paths;
+        for (const auto &file : files) {
+            paths << dir.filePath(QString::number(paths.size()));
+            if (file)
+                writeFile(paths.last(), *file);
+        }
+        FileContents disk(paths);
+        QCOMPARE(findRepeats(paths.size(), disk), before);
+    }
 }
 
 // Names as the file system holds them, byte for byte: the check must act on
