@@ -11,11 +11,16 @@ for tool in Xvnc vncpasswd xauth; do
   command -v "$tool" >/dev/null || { echo "headless.sh: $tool is missing (bash tools/install-deps.sh installs it)" >&2; exit 1; }
 done
 
-# A free display; the VNC port is 5900 plus its number.
+# A free display (no lock, no socket in the file system or the abstract
+# namespace); the VNC port is 5900 plus its number.
 port_taken() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+display_taken() {
+  [ -e "/tmp/.X$1-lock" ] || [ -e "/tmp/.X11-unix/X$1" ] ||
+    grep -q "@/tmp/.X11-unix/X$1\$" /proc/net/unix 2>/dev/null
+}
 display=""
 for n in $(seq 1 99); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ] && ! port_taken $((5900 + n)); then
+  if ! display_taken "$n" && ! port_taken $((5900 + n)); then
     display=$n
     break
   fi
