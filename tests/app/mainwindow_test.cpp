@@ -127,7 +127,9 @@ private slots:
                               where(*w), QString::number(w->d3->count())};
         QCOMPARE(now.join('|').remove(m_tmp.path() + "/"), state);
         QCOMPARE(w->OKB->isEnabled(), w->d3->count() > 0);
-        QCOMPARE(ViewIndex, 0);
+        QVERIFY(ViewIndex == 0 && w->s->value() == 0);
+        QVERIFY(w->op2[2]->isChecked() && w->op1[0]->isChecked());
+        QCOMPARE(w->op2[2]->text(), jp("現在のフォルダ"));
         QStringList filter{w->sr->currentText(), QString::number(w->sr->currentIndex())};
         for (int i = 0; i < w->sr->count(); ++i)
             filter << w->sr->itemText(i);
