@@ -44,6 +44,8 @@ br::br(QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     setWindowTitle(QString::fromUtf8("ﾊﾞｰｼﾞｮﾝ情報"));
+    // No icon of its own: not the program's either.
+    setWindowIcon(QIcon());
     setBackground(this, dialogColour);
 
     Image1 = label(this, "Image1", 840, 120, 4020, 1320);

@@ -128,10 +128,16 @@ void pmvmin::buildControls(QWidget *client) {
     sr = make<QComboBox>(client, "sr", 360, 4440, 1815, 300);
     sr->setEditable(true);
     sr->setInsertPolicy(QComboBox::NoInsert);
+    // The pattern is exactly what was typed: no completion from the list.
+    sr->setCompleter(nullptr);
+    // Qt takes Return, or leaving the box, for a choice from the list when
+    // the typed text equals an entry; here only a choice in the list is one.
+    disconnect(sr->lineEdit(), &QLineEdit::editingFinished, sr, nullptr);
     sr->setToolTip(jp("表示するファイルのタイプを選択"));
 
-    // Below the client area, so never visible.
+    // Below the client area, so never visible; nor can the keyboard reach it.
     tx[0] = make<QLineEdit>(client, "tx_0", 120, 6000, 4575, 495);
+    tx[0]->setFocusPolicy(Qt::NoFocus);
 
     OKB = makeCaptioned<QPushButton>(client, "OKB", "画像表示", 2640, 4320, 2175, 375);
     OKB->setFont(designFont(pGothic, 11.25, true));
@@ -343,7 +349,7 @@ void pmvmin::op2_Click(int index) {
 }
 
 void pmvmin::OKB_Click() {
-    setBusyPointer(this);
+    const BusyPointer busy(this);
     if (m_f1 && !m_f1->isVisible())
         m_f1 = nullptr; // closed, only not yet discarded
     openOnce(m_f1, [this] {
@@ -353,7 +359,6 @@ void pmvmin::OKB_Click() {
         connect(this, &QObject::destroyed, viewer, [viewer] { delete viewer; });
         return viewer;
     });
-    setArrowPointer(this);
 }
 
 void pmvmin::INTB_Click() {

@@ -76,14 +76,13 @@ void Module1::dup_chk(pmvmin &window, const QStringList &paths, int count) {
 }
 
 void pmvmin::nc_Click() {
-    setBusyPointer(this);
+    const BusyPointer busy(this);
     QStringList paths;
     paths.reserve(d3->count());
     for (const QString &name : d3->names())
         paths.append(joinPath(d3->path(), name));
     Module1::dup_chk(*this, paths, static_cast<int>(paths.size()));
     d3->refresh();
-    setArrowPointer(this);
 }
 
 } // namespace pomiv

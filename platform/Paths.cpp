@@ -26,6 +26,10 @@ QString withTrailingSeparator(const QString &folder) {
     return folder + pathSeparator();
 }
 
+bool holdsPathSeparator(const QString &text) {
+    return text.contains(QLatin1Char('/')) || text.contains(pathSeparator());
+}
+
 static bool folderWritable(const QString &dir) {
     // Access bits lie for root and on some file systems: try it.
     QTemporaryFile probe(QDir(dir).filePath(QStringLiteral(".pomiv-probe-XXXXXX")));

@@ -11,6 +11,10 @@ QChar pathSeparator();
 // a name.
 QString joinPath(const QString &folder, const QString &name);
 
+// Whether a text meant as part of a file name holds a path separator ("/",
+// or the native one), which would make it name another folder.
+bool holdsPathSeparator(const QString &text);
+
 // The folder with one separator appended unless it already ends with one.
 QString withTrailingSeparator(const QString &folder);
 

@@ -1,6 +1,8 @@
 #include "platform/Ui.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QPalette>
 #include <QWidget>
 
@@ -37,6 +39,24 @@ void setBusyPointer(QWidget *w) {
 
 void setArrowPointer(QWidget *w) {
     w->setCursor(Qt::ArrowCursor);
+}
+
+BusyPointer::BusyPointer(QWidget *window) : m_window(window) {
+    setBusyPointer(window);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    // Some window systems (VNC, Wayland) take a new pointer only with the
+    // next picture, or on a turn of the event loop, which the step would not
+    // give them: the window is drawn once now, and the loop turns once
+    // without taking a click or key.
+    if (window->isVisible())
+        window->window()->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+BusyPointer::~BusyPointer() {
+    QGuiApplication::restoreOverrideCursor();
+    if (m_window)
+        setArrowPointer(m_window);
 }
 
 } // namespace pomiv

@@ -60,6 +60,21 @@ void installFontSubstitutions();
 void setBusyPointer(QWidget *w);
 void setArrowPointer(QWidget *w);
 
+// The hourglass for a step that holds the window thread: set on the window
+// and over the whole program, and brought to the screen before the step
+// starts (pending drawing is done, but no click or key is taken). The arrow
+// comes back when the object goes.
+class BusyPointer {
+public:
+    explicit BusyPointer(QWidget *window);
+    ~BusyPointer();
+    BusyPointer(const BusyPointer &) = delete;
+    BusyPointer &operator=(const BusyPointer &) = delete;
+
+private:
+    QPointer<QWidget> m_window;
+};
+
 // One instance of a window: opens it, or brings the open one to the front.
 template <class W, class Make> W *openOnce(QPointer<W> &slot, Make make) {
     if (!slot)

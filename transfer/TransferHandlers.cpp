@@ -75,7 +75,8 @@ void pmvmin::st_Click() {
                 DestFolder = tx[0]->text();
             if (!number) {
                 number = parseRunningNumber(tx[2]->text());
-                if (!number)
+                // A prefix with a separator would copy into another folder.
+                if (!number || holdsPathSeparator(tx[1]->text()))
                     return TypeMismatch;
             }
             const QString newName = numberedName(tx[1]->text(), *number, names[k]);

@@ -1,6 +1,7 @@
 // The version dialog: its texts and pictures, the keys that close it, and
 // that there is only ever one.
 
+#include "about/ProgramArt.h"
 #include "about/br.h"
 #include "app/pmvmin.h"
 #include "platform/Ui.h"
@@ -27,7 +28,10 @@ class BrTest : public QObject {
     }
 
 private slots:
-    void initTestCase() { installFontSubstitutions(); }
+    void initTestCase() {
+        installFontSubstitutions();
+        QApplication::setWindowIcon(programIcon()); // as the program does
+    }
 
     void init() {
         m_messages = std::make_unique<test::MessageRecorder>();
@@ -52,6 +56,8 @@ private slots:
         QCOMPARE(dialog->cmdOK->toolTip(), QString::fromUtf8("バージョン情報を閉じます"));
         QCOMPARE(dialog->Image1->pixmap().size(), QSize(500, 200));
         QCOMPARE(dialog->picIcon->pixmap().size(), QSize(32, 32));
+        QVERIFY(dialog->windowIcon().isNull()); // no icon of its own in the title bar
+        QVERIFY(!m_main->windowIcon().isNull());
         // Fixed size; the whole window, frame included, as tall as designed.
         QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
         QCOMPARE(dialog->frameGeometry().height(), px(2820));

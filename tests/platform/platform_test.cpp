@@ -1,21 +1,26 @@
 // Platform services: paths, data-file encodings, the file service, file-name
-// patterns and the file listing both file lists share.
+// patterns, the file listing both file lists share, and the message boxes.
 
 #include "platform/DataFile.h"
 #include "platform/Errors.h"
 #include "platform/FileList.h"
 #include "platform/FileService.h"
+#include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/Volumes.h"
 #include "platform/Wildcard.h"
 #include "tests/support/TestSupport.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -296,6 +301,27 @@ private slots:
         list.setSelected(1, true);
         QVERIFY(list.isSelected(1));
         QVERIFY(!list.isSelected(0));
+    }
+
+    // A Yes/No question stays on screen through Escape and its close box;
+    // only its buttons answer it. An OK box still closes with Escape.
+    void questionsAnsweredByButtons() {
+        for (const MsgButtons buttons : {MsgButtons::YesNo, MsgButtons::Ok}) {
+            QStringList steps;
+            QTimer::singleShot(0, [&steps] {
+                QPointer box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                QTest::keyClick(box, Qt::Key_Escape);
+                steps << (box->isVisible() ? "up" : "closed");
+                box->close();
+                steps << (box->isVisible() ? "up" : "closed");
+                if (box->isVisible())
+                    box->button(QMessageBox::No)->click();
+            });
+            const MsgAnswer answer = message(nullptr, "?", buttons);
+            const bool question = buttons == MsgButtons::YesNo;
+            QCOMPARE(steps.join(' '), question ? "up up" : "closed closed");
+            QCOMPARE(answer, question ? MsgAnswer::No : MsgAnswer::Ok);
+        }
     }
 };
 

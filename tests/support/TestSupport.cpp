@@ -1,15 +1,17 @@
 #include "tests/support/TestSupport.h"
 
+#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QTest>
 
 namespace pomiv::test {
 
 MsgAnswer ScriptedMessageBoxes::show(QWidget *, const QString &text, MsgButtons buttons,
                                      MsgIcon icon) {
-    shown.append({text, buttons, icon});
+    shown.append({text, buttons, icon, busyPointerShown()});
     if (buttons == MsgButtons::Ok)
         return MsgAnswer::Ok;
     if (answers.empty())
@@ -17,6 +19,11 @@ MsgAnswer ScriptedMessageBoxes::show(QWidget *, const QString &text, MsgButtons 
     const MsgAnswer answer = answers.front();
     answers.pop_front();
     return answer;
+}
+
+bool busyPointerShown() {
+    const QCursor *pointer = QGuiApplication::overrideCursor();
+    return pointer && pointer->shape() == Qt::WaitCursor;
 }
 
 MessageRecorder::MessageRecorder() {

@@ -19,7 +19,11 @@ struct ShownMessage {
     QString text;
     MsgButtons buttons;
     MsgIcon icon;
+    bool busy; // the hourglass stood over the whole program meanwhile
 };
+
+// Whether the hourglass stands over the whole program.
+bool busyPointerShown();
 
 // Stands in for the modal message boxes: records every box and answers with
 // the answers queued by the test (Yes when none is queued for a Yes/No box).
@@ -70,9 +74,7 @@ private:
 
 // The open top-level windows of one class (the program's windows have no
 // parent, so they outlive the main window).
-template <class W>
-QList<W *> topLevels()
-{
+template <class W> QList<W *> topLevels() {
     QList<W *> found;
     for (QWidget *w : QApplication::topLevelWidgets()) {
         if (auto *window = qobject_cast<W *>(w))
@@ -82,9 +84,7 @@ QList<W *> topLevels()
 }
 
 // Deletes every open top-level window of one class.
-template <class W>
-void deleteTopLevels()
-{
+template <class W> void deleteTopLevels() {
     qDeleteAll(topLevels<W>());
 }
 

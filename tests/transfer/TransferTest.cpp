@@ -215,6 +215,7 @@ void TransferTest::stoppedRun_data() {
     QTest::newRow("nothing picked") << "unpicked" << "A|1" << "A|1" << none << 0 << "" << plain;
     QTest::newRow("abc") << "" << "A|abc" << "|" << none << 0 << typeError << plain;
     QTest::newRow("blanks") << "" << "A|  " << "|" << none << 0 << typeError << plain;
+    QTest::newRow("separator in the prefix") << "" << "../A|1" << "|" << none << 0 << typeError << plain;
     QTest::newRow("no prefix") << "" << "|1" << "|1" << none << 0 << empty << plain;
     QTest::newRow("no number") << "" << "A|" << "A|" << none << 0 << empty << plain;
     // clang-format on
