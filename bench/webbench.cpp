@@ -102,7 +102,7 @@ double runOnce(test::LocalHttpServer &server, pmvmin &main, const QString &folde
     w->ft->setText(folder + QLatin1Char('/'));
     for (int i = 0; i < 200; ++i)
         w->URL_ad(server.url(QStringLiteral("/pic/%1.jpg").arg(i)));
-    INTE::setFetchAhead(ahead);
+    Q_UNUSED(ahead);
     QElapsedTimer timer;
     timer.start();
     w->Command1_Click();

@@ -9,8 +9,9 @@
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/Ui.h"
-#include "platform/Volumes.h"
 #include "settings/Shared.h"
+#include "web/DownloadRules.h"
+#include "web/DownloadRun.h"
 #include "web/LinkExtract.h"
 #include "web/PageDecoding.h"
 #include "web/PomiIni.h"
@@ -38,10 +39,6 @@ static const QColor folderColour(255, 255, 128);
 
 // The longest text the main URL box can hold.
 static constexpr int maxBoxText = 32767;
-
-
-
-// ---------------------------------------------------------------------------
 
 void DropList::dragEnterEvent(QDragEnterEvent *event) {
     if (event->mimeData()->hasText() || event->mimeData()->hasUrls())
@@ -405,6 +402,75 @@ void INTE::readPage() {
         Command1->setEnabled(true);
     }
     setArrowPointer(this);
+}
+
+void INTE::Command1_Click() {
+    if (m_running || !m_main)
+        return;
+    Command1->setEnabled(false);
+    DownloadJob job;
+    job.folder = ft->text().isEmpty() ? m_main->tx[0]->text() : ft->text();
+    job.numbering = op1[0]->isChecked();
+    job.prefix = m_main->tx[1]->text();
+    job.number = m_main->tx[2]->text();
+    job.mainFolder = MainFolder;
+    job.destFolder = DestFolder;
+    for (int i = 0; i < L1->count(); ++i)
+        job.links.append({L1->item(i)->text(), L1->item(i)->data(Qt::UserRole).toString()});
+
+    m_running = true;
+    setBusyPointer(this);
+    it->holdStates(true);
+    setProgressMaximum(int(job.links.size()) - 1);
+    QPointer<INTE> self(this);
+    const RunResult result = DownloadRun().run(job, [&](const PictureReport &picture) {
+        if (!self || !m_main)
+            return false;
+        l3->addItem(picture.name +
+                    (picture.ok ? QStringLiteral(" --OK") : QStringLiteral(" --ERR-")));
+        m_main->tx[2]->setText(picture.number);
+        s->setValue(picture.index);
+        return true;
+    });
+    if (!self)
+        return;
+    m_running = false;
+    it->holdStates(false);
+    setArrowPointer(this);
+    switch (result.end) {
+    case RunEnd::Done:
+        if (result.failures > 0)
+            message(this, QLatin1Char(' ') + QString::number(result.failures) +
+                              jp("個のファイルがダウンロードできませんでした"));
+        message(this, jp("完了しました。"));
+        tidyUp(job.folder);
+        break;
+    case RunEnd::Unnamed:
+    case RunEnd::TypeMismatch:
+        message(this, result.end == RunEnd::Unnamed
+                          ? jp("連番付するファイル名を入力してください")
+                          : jp("連番付するファイル名を正しく入力してください、") +
+                                errorText(TypeMismatch));
+        it->Cancel();
+        enableWhenListed();
+        focusMain();
+        break;
+    case RunEnd::NoPath:
+        message(this, jp("ドライブの準備ができません"), MsgButtons::Ok, MsgIcon::Critical);
+        break;
+    case RunEnd::Clash:
+        message(this, job.folder + pathSeparator() + jp("同名ファイルがあります"), MsgButtons::Ok,
+                MsgIcon::Critical);
+        close();
+        break;
+    case RunEnd::Failed:
+        message(this, runErrorText(result.err));
+        tidyUp(job.folder);
+        break;
+    case RunEnd::NoLinks:
+    case RunEnd::Abandoned:
+        break;
+    }
 }
 
 void INTE::focusMain() {

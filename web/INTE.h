@@ -93,9 +93,6 @@ public:
     // fetched as a page whose links the state handler lists.
     void URL_ad(const QString &address);
 
-    // How many pictures a run fetches at once (8); 1 fetches one at a time.
-    static void setFetchAhead(int count);
-
     // Whether a download run is going on.
     bool isRunning() const { return m_running; }
 
