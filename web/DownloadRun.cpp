@@ -34,17 +34,9 @@ private:
     QSet<QString> m_names;
 };
 
-bool folderAvailable(const QString &folder) {
-    const Volumes &volumes = Volumes::instance();
-    const QString drive = volumes.driveOf(folder);
-    if (!drive.isEmpty() && !volumes.isReady(drive))
-        return false;
-    return QFileInfo(folder).isDir();
-}
-
-// Creates the file with the bytes, never replacing one; a write that fails
+// Creates the file with the body, never replacing one; a write that fails
 // removes what it wrote.
-int writeNewFile(const QString &path, const QByteArray &bytes) {
+int writeNewFile(const QString &path, const BodyPieces &body) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
@@ -53,7 +45,7 @@ int writeNewFile(const QString &path, const QByteArray &bytes) {
             return PathNotFound;
         return GeneralFailure;
     }
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    if (!body.writeTo(&file) || !file.flush()) {
         file.close();
         file.remove();
         return GeneralFailure;
@@ -64,6 +56,12 @@ int writeNewFile(const QString &path, const QByteArray &bytes) {
         return GeneralFailure;
     }
     return Ok;
+}
+
+// Failures that fetching ahead may cause and fetching one at a time not: a
+// server that serves one connection at a time, or refuses more.
+bool mayBeFromFetchingAhead(const NetRequest &request) {
+    return request.error() == NetTimeout || request.error() == NetConnectFailed;
 }
 
 } // namespace
@@ -91,22 +89,44 @@ RunResult DownloadRun::run(const DownloadJob &job,
     QString numberText = job.number;
     RunResult result;
     FolderNames existing(folder);
+    // The drive is looked up once; whether it is ready, before every file.
+    const Volumes &volumes = Volumes::instance();
+    const QString drive = volumes.driveOf(folder);
 
-    // Later addresses are fetched ahead while each is saved in list order.
+    // Later pictures are fetched ahead, within a count and a byte budget,
+    // while each is saved in list order.
+    FetchBudget budget{m_aheadBytes};
+    int ahead = m_ahead;
     std::vector<std::unique_ptr<NetRequest>> requests(count);
     int started = 0;
+    const auto start = [&](int j) {
+        requests[j].reset(m_transfer->startPicture(job.links[j].address, job.links[j].page,
+                                                   ahead > 1 ? &budget : nullptr));
+        ++started;
+    };
     for (int i = 0; i < count; ++i) {
-        while (started < count && started < i + m_ahead) {
-            requests[started].reset(m_transfer->startBytes(job.links[started].address));
-            ++started;
-        }
+        while (started < count && started < i + ahead &&
+               (started == i || budget.held < budget.limit))
+            start(started);
+        for (int j = i; started - i > 1 && j < started; ++j)
+            requests[j]->shared = true;
         NetRequest *request = requests[i].get();
+        request->setHead();
         InternetTransfer::waitFor(request);
-        if (request->error() != Ok)
-            return {RunEnd::Failed, request->error(), result.failures};
-        const QByteArray body = request->takeBody();
-        const int status = request->httpStatus();
-        requests[i].reset();
+        if (request->error() != Ok && request->shared && mayBeFromFetchingAhead(*request)) {
+            // Fetched again on its own before it counts as failed, and the
+            // rest one at a time: this server wants no more.
+            for (int j = i; j < started; ++j)
+                requests[j].reset();
+            started = i;
+            ahead = 1;
+            start(i);
+            request = requests[i].get();
+            InternetTransfer::waitFor(request);
+        }
+        const int err = request->error();
+        if (err != Ok && !request->hasAnswer() && mayBeFromFetchingAhead(*request))
+            return {RunEnd::Failed, err, result.failures}; // no answer at all
 
         const QString name = addressName(job.links[i].address);
         const QString fileName =
@@ -114,34 +134,46 @@ RunResult DownloadRun::run(const DownloadJob &job,
         const QString target = joinPath(folder, fileName);
         if (existing.contains(fileName))
             return {RunEnd::Clash, FileAlreadyExists, result.failures};
-        if (!folderAvailable(folder))
+        if ((!drive.isEmpty() && !volumes.isReady(drive)) || !QFileInfo(folder).isDir())
             return {RunEnd::NoPath, PathNotFound, result.failures};
         if (QFileInfo(QFileInfo(target).absolutePath()).canonicalFilePath() !=
             QFileInfo(folder).canonicalFilePath()) {
             // A name with a separator in it would leave the folder.
             return {RunEnd::Failed, GeneralFailure, result.failures};
         }
-        const bool good = isGoodPicture(body, status);
+        // Refused redirections, bodies over the limit, connections broken off
+        // and names too long are bad pictures like error answers: the run
+        // goes on.
+        const BodyPieces &body = request->body();
+        const QByteArray head = body.first(16);
+        const bool good =
+            err == Ok && isGoodPicture(head, body.size(), request->httpStatus()) &&
+            (!request->endedByClose() || endsWhole(head, body.last(64), body.size())) &&
+            fileNameFits(fileName);
         if (good) {
-            if (const int err = writeNewFile(target, body)) {
-                const RunEnd end = err == FileAlreadyExists ? RunEnd::Clash
-                                   : err == PathNotFound    ? RunEnd::NoPath
-                                                            : RunEnd::Failed;
-                return {end, err, result.failures};
+            if (const int writeErr = writeNewFile(target, body)) {
+                const RunEnd end = writeErr == FileAlreadyExists ? RunEnd::Clash
+                                   : writeErr == PathNotFound    ? RunEnd::NoPath
+                                                                 : RunEnd::Failed;
+                return {end, writeErr, result.failures};
             }
             existing.add(fileName);
             if (job.numbering)
                 numberText = QString::number(++number);
         } else {
-            // Not a picture, an error answer or too small: counted as failed
-            // and nothing is left in the folder.
             ++result.failures;
         }
+        requests[i].reset();
+        for (int j = i + 1; j < started; ++j)
+            requests[j]->resume();
         if (!report({i, name, good, numberText}))
             return {RunEnd::Abandoned, Ok, result.failures};
         if (good) {
-            if (const int err = f_save(job.mainFolder, job.destFolder, job.prefix, numberText))
-                return {RunEnd::Failed, err, result.failures};
+            // A settings file that cannot be written ends the run as its
+            // folder would: a missing folder is a drive not ready.
+            if (const int saveErr = f_save(job.mainFolder, job.destFolder, job.prefix, numberText))
+                return {saveErr == PathNotFound ? RunEnd::NoPath : RunEnd::Failed, saveErr,
+                        result.failures};
         }
     }
     return result;

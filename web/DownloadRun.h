@@ -20,13 +20,13 @@ struct DownloadLink {
 // What a download run reads: the links in list order, the folder, the naming,
 // and the values written back to the settings file after every good picture.
 struct DownloadJob {
-    QList<DownloadLink> links;
-    QString folder;
+    QList<DownloadLink> links{};
+    QString folder{};
     bool numbering = true; // numbered names, or the names in the addresses
-    QString prefix;        // the name prefix field's text
-    QString number;        // the number field's text
-    QString mainFolder;    // written back to the settings file unchanged
-    QString destFolder;
+    QString prefix{};      // the name prefix field's text
+    QString number{};      // the number field's text
+    QString mainFolder{};  // written back to the settings file unchanged
+    QString destFolder{};
 };
 
 // The result for one picture, reported in list order.
@@ -71,6 +71,10 @@ public:
     // How many pictures are fetched at once (8); 1 fetches one at a time.
     void setFetchAhead(int count) { m_ahead = qMax(1, count); }
 
+    // How many body bytes may be held for pictures fetched ahead of the one
+    // being saved (256 MB); the one being saved may always come whole.
+    void setAheadBytes(qint64 bytes) { m_aheadBytes = bytes; }
+
     // Runs the job; report is called once per picture and returns false to
     // stop the run at once (the window that shows it has gone).
     RunResult run(const DownloadJob &job, const std::function<bool(const PictureReport &)> &report);
@@ -78,6 +82,7 @@ public:
 private:
     std::unique_ptr<InternetTransfer> m_transfer;
     int m_ahead = 8;
+    qint64 m_aheadBytes = 256LL * 1024 * 1024;
 };
 
 } // namespace pomiv

@@ -98,6 +98,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls(QWidget *client);
@@ -111,6 +112,7 @@ private:
 
     QPointer<pmvmin> m_main;
     QString m_requestBase; // base URL of the page request in progress
+    QString m_requestPage; // its address
     int m_checkedOption = 2;
     bool m_running = false;
     bool m_closing = false;
