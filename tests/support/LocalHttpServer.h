@@ -37,6 +37,16 @@ struct HttpAnswer {
     int dripMs = 0;        // the body one byte at a time, this far apart
 };
 
+// A body that starts like a JPEG file, tagged so that files can be told apart.
+inline QByteArray picture(int size, int tag = 0) {
+    const QByteArray head = "\xFF\xD8\xFF\xE0" + QByteArray::number(tag) + '|';
+    return head + QByteArray(size - head.size(), 'j');
+}
+
+inline HttpAnswer jpeg(int tag = 0, int size = 20000) {
+    return {.body = picture(size, tag), .type = "image/jpeg"};
+}
+
 // Whether connections are served together, strictly one after another (the
 // others wait, connected), or one at a time with the others broken off.
 enum class Serving { Together, OneAtATime, ResetOthers };
