@@ -3,6 +3,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Volumes.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QByteArray>
 #include <QList>
@@ -70,9 +71,7 @@ private:
 
 // The open top-level windows of one class (the program's windows have no
 // parent, so they outlive the main window).
-template <class W>
-QList<W *> topLevels()
-{
+template <class W> QList<W *> topLevels() {
     QList<W *> found;
     for (QWidget *w : QApplication::topLevelWidgets()) {
         if (auto *window = qobject_cast<W *>(w))
@@ -81,10 +80,25 @@ QList<W *> topLevels()
     return found;
 }
 
+// The one visible window of this class, or none.
+template <class W> W *only() {
+    QList<W *> found;
+    for (W *window : topLevels<W>())
+        if (window->isVisible())
+            found.append(window);
+    return found.size() == 1 ? found.first() : nullptr;
+}
+
+// The texts of a list or combo box, in order.
+template <class W> QStringList items(const W *w) {
+    QStringList texts;
+    for (int i = 0; i < w->model()->rowCount(); ++i)
+        texts.append(w->model()->index(i, 0).data().toString());
+    return texts;
+}
+
 // Deletes every open top-level window of one class.
-template <class W>
-void deleteTopLevels()
-{
+template <class W> void deleteTopLevels() {
     qDeleteAll(topLevels<W>());
 }
 

@@ -57,9 +57,7 @@ private slots:
         QTest::newRow("redirect, dripping body") << Open{server.url("/drip"), 0, 0, 200, "arrived"};
         QTest::newRow("file") << Open{"file:///etc/passwd", NetNotHttp};
         QTest::newRow("ftp") << Open{"ftp://127.0.0.1/x.html", NetNotHttp};
-        QTest::newRow("data") << Open{"data:text/html,<a href=\"x.jpg\">", NetNotHttp};
         QTest::newRow("bare word") << Open{"index", NetNotHttp};
-        QTest::newRow("empty") << Open{"", NetNotHttp};
         QTest::newRow("never answers") << Open{server.url("/silent.html"), NetTimeout};
         QTest::newRow("nothing listens") << Open{"http://127.0.0.1:1/", NetConnectFailed};
         QTest::newRow("page over its limit")

@@ -23,29 +23,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace pomiv;
 using namespace pomiv::test;
-
-// The texts of a list or combo box, in order.
-template <typename W> QStringList items(const W *w) {
-    QStringList texts;
-    for (int i = 0; i < w->model()->rowCount(); ++i)
-        texts.append(w->model()->index(i, 0).data().toString());
-    return texts;
-}
-
-// The one visible window of this type, or none.
-template <typename W> W *only() {
-    QList<W *> found;
-    for (QWidget *top : QApplication::topLevelWidgets())
-        if (auto *window = qobject_cast<W *>(top); window && window->isVisible())
-            found.append(window);
-    return found.size() == 1 ? found.first() : nullptr;
-}
 
 struct Drop {
     QString text{}, box{};
@@ -62,7 +46,7 @@ struct Load {
 // A run that ends early, and what the window shows.
 struct Refusal {
     QString prefix = "A", number = "7", text{};
-    QString folder = "save/", app = "app/";
+    QString folder = "save/";
     int linksLeft = 1;
     QString path = "/i/x.jpg";
     MsgIcon icon = MsgIcon::None;
@@ -148,30 +132,6 @@ private slots:
 
     // The download window.
 
-    void startUp_data() {
-        QTest::addColumn<QByteArray>("bytes"); // none: no file
-        QTest::addColumn<QStringList>("entries");
-        QTest::newRow("two entries") << QByteArray("\"http://h/b.html\"\r\n\"http://c/\"\r\n")
-                                     << QStringList{"http://h/b.html", "http://c/"};
-        QTest::newRow("missing file") << QByteArray() << QStringList{};
-        QTest::newRow("short line stops")
-            << QByteArray("\"a\"\r\n\r\n\"b\"\r\n") << QStringList{"a"};
-    }
-
-    void startUp() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, entries);
-        if (!bytes.isEmpty())
-            writeFile(pomiIni(), bytes);
-        w = open();
-        QCOMPARE(items(w->l2), entries);
-        // The save folder is set only when the whole file was read.
-        QCOMPARE(w->ft->text(), entries.size() == 2 ? path("start") + '/' : QString());
-        QVERIFY(QFileInfo::exists(pomiIni())); // created empty when missing
-        QCOMPARE(readFile(pomiIni()), bytes);
-        QVERIFY(messages->shown().isEmpty());
-    }
-
     void hugeAndBinaryFile() {
         // A line of 50 MB, a line of every byte but CR and LF, and an address.
         QByteArray bytes = '"' + QByteArray(50 * 1024 * 1024 - 2, 'a') + "\"\r\n";
@@ -220,6 +180,8 @@ private slots:
 
     void saveFolder() {
         w = open();
+        // Without a saved URLs file: one is made, and no save folder is set.
+        QVERIFY(QFileInfo::exists(pomiIni()) && w->ft->text().isEmpty());
         const auto state = [&] {
             return QStringList{w->ft->text(), main->d3->path(), w->op2[2]->text()};
         };
@@ -461,8 +423,6 @@ private slots:
             << Refusal{.text = netErrorText(NetTimeout), .linksLeft = 0, .path = "/i/never.jpg"};
         QTest::newRow("missing folder")
             << Refusal{.text = noDrive, .folder = "gone/", .icon = MsgIcon::Critical};
-        QTest::newRow("settings file cannot be written") << Refusal{
-            .text = noDrive, .app = "gone/", .icon = MsgIcon::Critical, .files = {"A7.jpg"}};
         QTest::newRow("clash closes the window") << Refusal{.text = "/同名ファイルがあります",
                                                             .icon = MsgIcon::Critical,
                                                             .files = {"A7.jpg"},
@@ -477,7 +437,6 @@ private slots:
             writeFile(folder + "/A7.jpg", "the user's own file");
         prepare({r.path}, r.prefix, r.number);
         w->ft->setText(path(r.folder));
-        AppDir = path(r.app);
         QPointer<INTE> guard(w);
         w->Command1_Click();
         QCOMPARE(messages->texts(), QStringList{(r.closes ? path("save/") : "") + r.text});
@@ -535,6 +494,13 @@ private slots:
         URLs *u = organiser(e.before);
         QVERIFY(QFileInfo::exists(pomiIni())); // a missing file is created empty
         QCOMPARE(items(u->l1), e.shown);
+        // The download window reads the file alike, and sets the save folder
+        // only when it read every line.
+        static const QRegularExpression lineEnd("\r\n|\n|\r");
+        const bool whole =
+            QString(e.before).split(lineEnd, Qt::SkipEmptyParts).size() == e.shown.size();
+        QCOMPARE(items(open()->l2), e.shown);
+        QCOMPARE(open()->ft->text(), whole ? path("start") + '/' : QString());
         for (int row : e.deletions) {
             if (row >= 0)
                 u->l1->item(row)->setSelected(true);
