@@ -1,14 +1,16 @@
 // Speed and memory of the web download: link extraction over a large page,
 // and a download run against a slow local server, with pictures fetched
-// ahead and one at a time. Run by hand: build/bench/webbench [download|extract|organiser]
+// ahead and one at a time. Run by hand:
+//   build/bench/webbench [download|extract|organiser]
+//   build/bench/webbench memory big|slow|endless8|endless1|refused|redirect|page|broken|longname
+// The last runs one hard case against a server in a process of its own and
+// prints this process's peak memory.
 
 #include "LocalHttpServer.h"
-#include "app/pmvmin.h"
 #include "platform/InternetTransfer.h"
 #include "platform/MessageBox.h"
-#include "platform/Volumes.h"
 #include "settings/Shared.h"
-#include "web/INTE.h"
+#include "web/DownloadRun.h"
 #include "web/LinkExtract.h"
 #include "web/PageDecoding.h"
 #include "web/URLs.h"
@@ -17,12 +19,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
+#include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace pomiv;
@@ -88,61 +89,145 @@ void benchExtract() {
                 mb / (best / 1000.0));
 }
 
-double runOnce(test::LocalHttpServer &server, pmvmin &main, const QString &folder, int ahead,
-               long *peakKb) {
-    QDir(folder).removeRecursively();
-    QDir().mkpath(folder);
-    main.INTB_Click();
-    INTE *w = nullptr;
-    for (QWidget *top : QApplication::topLevelWidgets())
-        if (auto *inte = qobject_cast<INTE *>(top); inte && inte->isVisible())
-            w = inte;
-    main.tx[1]->setText(QStringLiteral("B"));
-    main.tx[2]->setText(QStringLiteral("1"));
-    w->ft->setText(folder + QLatin1Char('/'));
-    for (int i = 0; i < 200; ++i)
-        w->URL_ad(server.url(QStringLiteral("/pic/%1.jpg").arg(i)));
-    INTE::setFetchAhead(ahead);
+// The links of one download run against the server at base.
+DownloadJob jobFor(const QString &base, const QString &folder, const QStringList &paths) {
+    DownloadJob job{.folder = folder,
+                    .prefix = QStringLiteral("B"),
+                    .number = QStringLiteral("1"),
+                    .mainFolder = folder,
+                    .destFolder = folder};
+    for (const QString &path : paths)
+        job.links.append({base + path, base + QStringLiteral("/index.html")});
+    return job;
+}
+
+// Seconds for one run, fetching ahead or one at a time.
+double timedRun(const DownloadJob &job, int ahead, int *good) {
+    QDir(job.folder).removeRecursively();
+    QDir().mkpath(job.folder);
+    DownloadRun run;
+    run.setFetchAhead(ahead);
+    *good = 0;
     QElapsedTimer timer;
     timer.start();
-    w->Command1_Click();
-    const double seconds = timer.nsecsElapsed() / 1e9;
-    *peakKb = statusKb("VmHWM:");
-    const int files = static_cast<int>(QDir(folder).entryList(QDir::Files).size());
-    if (files != 200)
-        std::printf("download: only %d files written\n", files);
-    w->close();
-    QCoreApplication::processEvents();
-    return seconds;
+    run.run(job, [good](const PictureReport &p) {
+        *good += p.ok;
+        return true;
+    });
+    return timer.nsecsElapsed() / 1e9;
+}
+
+double median(QList<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 void benchDownload() {
+    // The one-at-a-time run is the anchor: both in the same process, taking
+    // turns, medians of 3 rounds each.
     QTemporaryDir dir;
-    AppDir = dir.path() + QStringLiteral("/app/");
-    QDir().mkpath(AppDir);
-    Volumes::setStartupFolder(dir.path());
-    MessageBoxes::setInstance(std::make_unique<SilentBoxes>());
-
+    AppDir = dir.path() + QLatin1Char('/');
     test::LocalHttpServer server;
-    QByteArray picture("\xFF\xD8\xFF\xE0");
-    picture.append(QByteArray(200 * 1024 - picture.size(), 'p'));
-    for (int i = 0; i < 200; ++i)
-        server.answer(QStringLiteral("/pic/%1.jpg").arg(i),
-                      {.body = picture, .type = "image/jpeg", .delayMs = 50});
-    pmvmin main;
-    MainFolder = DestFolder = dir.path();
-    const long idleKb = statusKb("VmRSS:");
-    long peakAhead = 0, peakSerial = 0;
-    const double ahead =
-        runOnce(server, main, dir.path() + QStringLiteral("/ahead"), 8, &peakAhead);
-    const double serial =
-        runOnce(server, main, dir.path() + QStringLiteral("/serial"), 1, &peakSerial);
-    std::printf("download: 200 pictures of 200 KB, server answers after 50 ms\n");
-    std::printf(
-        "download: fetched ahead (8 at once) %.2f s, one at a time %.2f s, %.1f times faster\n",
-        ahead, serial, serial / ahead);
-    std::printf("download: idle %ld KB, peak %ld KB, peak above idle %.1f MB\n", idleKb, peakAhead,
-                (peakAhead - idleKb) / 1024.0);
+    QStringList paths;
+    for (int i = 0; i < 200; ++i) {
+        paths.append(QStringLiteral("/pic/%1.jpg").arg(i));
+        server.answer(paths.last(), {.type = "image/jpeg", .delayMs = 50, .size = 200 * 1024});
+    }
+    const DownloadJob job = jobFor(server.url(QString()), dir.path() + QStringLiteral("/d"), paths);
+    QList<double> ahead, serial;
+    int good = 0;
+    for (int round = 0; round < 3; ++round) {
+        ahead.append(timedRun(job, 8, &good));
+        if (good != 200)
+            std::printf("download: only %d good pictures fetching ahead\n", good);
+        serial.append(timedRun(job, 1, &good));
+        if (good != 200)
+            std::printf("download: only %d good pictures one at a time\n", good);
+    }
+    std::printf("download: 200 pictures of 200 KB, server answers after 50 ms, medians of 3\n");
+    std::printf("download: fetched ahead (8) %.2f s, one at a time %.2f s, %.1f times faster\n",
+                median(ahead), median(serial), median(serial) / median(ahead));
+}
+
+// The server side of the memory cases, in a process of its own so that its
+// buffers are not counted: prints its address, serves until killed.
+int serveCases() {
+    test::LocalHttpServer server;
+    server.setServing(test::Serving::OneAtATime);
+    const qint64 mb = 1024 * 1024;
+    for (int i = 0; i < 10; ++i) {
+        server.answer(QStringLiteral("/big/%1.jpg").arg(i),
+                      {.type = "image/jpeg", .size = 199 * mb});
+        server.answer(QStringLiteral("/slow/%1.jpg").arg(i),
+                      {.type = "image/jpeg", .delayMs = 450, .size = 200 * 1024});
+        server.answer(QStringLiteral("/endless/%1.jpg").arg(i),
+                      {.type = "image/jpeg", .size = -2, .noLength = true});
+    }
+    server.answer("/redirect.jpg", {.status = 302, .location = "/slow/0.jpg", .size = -2});
+    server.answer("/ftp.jpg", {.status = 302, .location = "ftp://127.0.0.1/x.jpg"});
+    server.answer("/over.jpg", {.type = "image/jpeg", .size = 201 * mb});
+    server.answer("/broken.jpg", {.body = QByteArray("\xFF\xD8\xFF\xE0") + QByteArray(40000, 'j'),
+                                  .stallAfter = 20000,
+                                  .stallMs = 100,
+                                  .reset = true,
+                                  .noLength = true});
+    server.answer("/" + QString(300, 'n') + ".jpg", {.type = "image/jpeg", .size = 20000});
+    std::printf("%s\n", qPrintable(server.url(QString())));
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
+
+// One fault case against the server in a process of its own; prints the
+// outcome and the peak memory of this process.
+int memoryCase(const QString &self, const QString &name) {
+    QProcess server;
+    server.start(self, {QStringLiteral("serve")});
+    if (!server.waitForReadyRead(10000))
+        return 1;
+    const QString base = QString::fromUtf8(server.readLine().trimmed());
+    QTemporaryDir dir;
+    AppDir = dir.path() + QLatin1Char('/');
+    QStringList paths;
+    if (name == QLatin1String("page")) {
+        // The page fetch: a redirection with an endless body.
+        InternetTransfer transfer;
+        const int err = transfer.OpenURL(base + QStringLiteral("/redirect.jpg"));
+        std::printf("page: error %d\n", err);
+    }
+    for (int i = 0; i < 10; ++i) {
+        if (name == QLatin1String("big") || name == QLatin1String("slow"))
+            paths.append(QStringLiteral("/%1/%2.jpg").arg(name).arg(i));
+        if ((name == QLatin1String("endless8") && i < 8) ||
+            (name == QLatin1String("endless1") && i < 1))
+            paths.append(QStringLiteral("/endless/%1.jpg").arg(i));
+    }
+    if (name == QLatin1String("refused"))
+        paths = {QStringLiteral("/ftp.jpg"), QStringLiteral("/over.jpg"),
+                 QStringLiteral("/slow/1.jpg")};
+    if (name == QLatin1String("redirect"))
+        paths = {QStringLiteral("/redirect.jpg")};
+    if (name == QLatin1String("broken"))
+        paths = {QStringLiteral("/broken.jpg"), QStringLiteral("/slow/2.jpg")};
+    if (name == QLatin1String("longname"))
+        paths = {"/" + QString(300, 'n') + ".jpg", QStringLiteral("/slow/3.jpg")};
+    QString monitor;
+    QElapsedTimer timer;
+    timer.start();
+    if (!paths.isEmpty()) {
+        DownloadJob job = jobFor(base, dir.path(), paths);
+        job.numbering = name != QLatin1String("longname");
+        const RunResult result = DownloadRun().run(job, [&monitor](const PictureReport &p) {
+            monitor += p.ok ? QLatin1Char('+') : QLatin1Char('-');
+            return true;
+        });
+        std::printf("%s: end %d, error %d, monitor %s\n", qPrintable(name), int(result.end),
+                    result.err, qPrintable(monitor));
+    }
+    std::printf("%s: %.1f s, peak memory %ld KB\n", qPrintable(name), timer.nsecsElapsed() / 1e9,
+                statusKb("VmHWM:"));
+    server.kill();
+    server.waitForFinished();
+    return 0;
 }
 
 void benchOrganiser() {
@@ -180,6 +265,11 @@ int main(int argc, char *argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (what == QLatin1String("serve"))
+        return serveCases();
+    if (what == QLatin1String("memory"))
+        return memoryCase(QCoreApplication::applicationFilePath(),
+                          argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
     // The download goes first: the extraction's large page would raise the
     // peak memory figure.
     if (what.isEmpty() || what == QLatin1String("download"))

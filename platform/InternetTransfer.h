@@ -4,12 +4,15 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QSslCertificate>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
 
 #include <deque>
+#include <vector>
 
+class QIODevice;
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -33,6 +36,9 @@ QString netErrorText(int err);
 // Whether an address may be fetched at all: http or https with a host.
 bool isFetchableAddress(const QUrl &url);
 
+// The User-Agent of every request: the program's name and version.
+QByteArray userAgent();
+
 // Limits every fetch is held to. Tests make them shorter.
 struct TransferLimits {
     int stallMs = 30 * 1000;      // without a byte, connecting included
@@ -40,11 +46,13 @@ struct TransferLimits {
     qint64 pageBytes = 20LL * 1024 * 1024;
     qint64 pictureBytes = 200LL * 1024 * 1024;
     int redirects = 10;
+    QList<QSslCertificate> caCertificates{}; // trusted besides the system's (tests)
 
     static TransferLimits &current();
 };
 
 class NetRequest;
+struct FetchBudget;
 
 // The internet transfer component of the download window: one page request
 // at a time, reported through StateChanged and read in pieces, and
@@ -108,9 +116,10 @@ public:
     // While held, states are kept back and reported in order on release.
     void holdStates(bool hold);
 
-    // A byte fetch that runs beside others; the caller waits for each in
-    // turn. Deleted with the transfer object at the latest.
-    NetRequest *startBytes(const QString &url);
+    // A picture fetch that may run beside others; the caller waits for each
+    // in turn. Deleted with the transfer object at the latest.
+    NetRequest *startPicture(const QString &url, const QString &referer,
+                             FetchBudget *budget = nullptr);
 
     // Waits, taking no user input, until the request has finished.
     static void waitFor(NetRequest *request);
@@ -142,14 +151,45 @@ private:
     qsizetype m_read = 0;
 };
 
+// A body gathered in pieces that stay where they are once filled, so that a
+// large body is never copied while it grows.
+class BodyPieces {
+public:
+    qint64 size() const { return m_size; }
+    // Reads up to most bytes from the device; expected is the whole body's
+    // announced size, -1 when unknown. Returns the bytes read.
+    qint64 readFrom(QIODevice *device, qint64 most, qint64 expected);
+    QByteArray first(qsizetype n) const;
+    QByteArray last(qsizetype n) const;
+    QByteArray joined() const;
+    bool writeTo(QIODevice *device) const;
+    void clear();
+
+private:
+    std::vector<QByteArray> m_pieces;
+    qint64 m_size = 0;
+};
+
+// Body bytes held by the requests of one run, against the most it may hold
+// for requests fetched ahead of the one it waits for.
+struct FetchBudget {
+    qint64 limit = 0;
+    qint64 held = 0;
+};
+
 // One GET with the program's limits: only http and https, at most the
-// allowed redirections (never from https to http), time limits and a body
-// limit. Keeps the whole body.
+// allowed redirections (never from https to http), each followed as soon as
+// its headers come, time limits and a body limit on every answer. Names the
+// program (User-Agent) and, when given, the page it comes from (Referer).
 class NetRequest : public QObject {
     Q_OBJECT
 public:
+    // Without a budget the time limits run from now. With one the request is
+    // fetched ahead: its time limits run from when it is sent, and it stops
+    // reading while the budget is spent, until it is waited for (setHead).
     NetRequest(QNetworkAccessManager *manager, const QUrl &url, qint64 maxBytes,
-               QObject *parent = nullptr);
+               QObject *parent = nullptr, const QString &referer = {},
+               FetchBudget *budget = nullptr);
     ~NetRequest() override;
 
     bool isFinished() const { return m_finished; }
@@ -157,11 +197,23 @@ public:
     int error() const { return m_error; }
     int httpStatus() const { return m_status; }
     QByteArray contentType() const { return m_contentType; }
-    QByteArray takeBody() { return std::move(m_body); }
-    const QByteArray &body() const { return m_body; }
+    // Whether the body's end was only the connection's end (no length
+    // announced, not chunked): a connection broken off looks the same.
+    bool endedByClose() const { return m_endedByClose; }
+    const BodyPieces &body() const { return m_body; }
+    QByteArray takeBody();
+
+    // The request is waited for now: its time limits run and it reads
+    // whatever the budget says.
+    void setHead();
+    // Reads again after the budget has room.
+    void resume();
 
     // Stops the request; it finishes with the error given.
     void abort(int err = NetConnectFailed);
+
+    // Whether other requests were open beside this one.
+    bool shared = false;
 
 signals:
     void answered();     // the answer's headers have come
@@ -170,28 +222,40 @@ signals:
 
 private:
     void onReadyRead();
-    void onMetaData();
+    bool checkAnswer();
     void onFinished();
     void send(const QUrl &url);
     void dropReply();
     bool isRedirect() const;
     void followRedirect();
     void finish(int err);
+    void startTimers();
     void touch();
+    bool mayRead() const;
+    void release();
 
     QNetworkAccessManager *m_manager;
     QPointer<QNetworkReply> m_reply;
     QTimer m_stall;
     QTimer m_total;
     QUrl m_current;
+    QString m_referer;
+    FetchBudget *m_budget;
     qint64 m_maxBytes;
-    QByteArray m_body;
+    qint64 m_expected = -1;
+    qint64 m_held = 0; // of the budget
+    int m_totalLeft = 0;
+    BodyPieces m_body;
     QByteArray m_contentType;
     int m_redirects = 0;
     int m_status = 0;
     int m_error = 0;
     bool m_answered = false;
     bool m_finished = false;
+    bool m_timing = false;
+    bool m_paused = false;
+    bool m_head = false;
+    bool m_endedByClose = false;
 };
 
 } // namespace pomiv

@@ -4,6 +4,8 @@
 
 #include "platform/Errors.h"
 
+#include <QFile>
+
 #include <limits>
 
 namespace pomiv {
@@ -26,12 +28,46 @@ QString numberErrorText(int err) {
     return errorText(err);
 }
 
-bool isGoodPicture(const QByteArray &body, int httpStatus) {
-    if (httpStatus < 200 || httpStatus > 299 || body.size() < minPictureBytes)
+bool isGoodPicture(const QByteArray &head, qint64 size, int httpStatus) {
+    if (httpStatus < 200 || httpStatus > 299 || size < minPictureBytes)
         return false;
-    return body.startsWith("\xFF\xD8\xFF") || body.startsWith("\x89PNG\r\n\x1A\n") ||
-           body.startsWith("GIF87a") || body.startsWith("GIF89a") || body.startsWith("BM") ||
-           (body.startsWith("RIFF") && body.mid(8, 4) == "WEBP");
+    return head.startsWith("\xFF\xD8\xFF") || head.startsWith("\x89PNG\r\n\x1A\n") ||
+           head.startsWith("GIF87a") || head.startsWith("GIF89a") || head.startsWith("BM") ||
+           (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP");
+}
+
+static qint64 littleEndian32(const QByteArray &bytes, qsizetype at) {
+    qint64 value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = (value << 8) | quint8(bytes.at(at + i));
+    return value;
+}
+
+bool endsWhole(const QByteArray &head, const QByteArray &tail, qint64 size) {
+    if (head.startsWith("\xFF\xD8\xFF")) {
+        // Scan data never holds FF D9, so a cut file cannot end in it.
+        qsizetype end = tail.size();
+        while (end > 0 && (tail.at(end - 1) == '\0' || QChar::isSpace(uchar(tail.at(end - 1)))))
+            --end;
+        return end >= 2 && tail.at(end - 2) == '\xFF' && tail.at(end - 1) == '\xD9';
+    }
+    if (head.startsWith("\x89PNG"))
+        return tail.endsWith("IEND\xAE\x42\x60\x82");
+    if (head.startsWith("GIF8"))
+        return tail.endsWith(';');
+    if (head.startsWith("BM") && head.size() >= 6)
+        return littleEndian32(head, 2) == size;
+    if (head.startsWith("RIFF") && head.size() >= 8)
+        return littleEndian32(head, 4) + 8 == size;
+    return false;
+}
+
+bool fileNameFits(const QString &name) {
+#ifdef Q_OS_WIN
+    return name.size() <= 255;
+#else
+    return QFile::encodeName(name).size() <= 255;
+#endif
 }
 
 QString addressName(const QString &address) {

@@ -21,9 +21,19 @@ QString numberErrorText(int err);
 inline constexpr qsizetype minPictureBytes = 10000;
 
 // Whether a downloaded answer is a picture worth keeping: a 2xx status, at
-// least minPictureBytes, and the first bytes of a JPEG, PNG, GIF, BMP or
-// WebP file.
-bool isGoodPicture(const QByteArray &body, int httpStatus);
+// least minPictureBytes, and the first bytes (head) of a JPEG, PNG, GIF, BMP
+// or WebP file.
+bool isGoodPicture(const QByteArray &head, qint64 size, int httpStatus);
+
+// Whether a picture's bytes end as a whole file of its kind ends: a JPEG's
+// end marker (padding after it allowed), PNG's last chunk, GIF's trailer,
+// or the size a BMP or WebP file gives in its head. For answers whose end
+// was only the connection's end, where a connection broken off looks the
+// same.
+bool endsWhole(const QByteArray &head, const QByteArray &tail, qint64 size);
+
+// Whether a file name is short enough for the file system (255 bytes).
+bool fileNameFits(const QString &name);
 
 // The characters of an address after its last "/".
 QString addressName(const QString &address);

@@ -1,42 +1,20 @@
-// The download run of the download window: every listed address in list
-// order into the run's folder.
+#include "web/DownloadRun.h"
 
-#include "web/INTE.h"
-
-#include "app/pmvmin.h"
 #include "platform/Errors.h"
 #include "platform/InternetTransfer.h"
-#include "platform/MessageBox.h"
 #include "platform/Paths.h"
-#include "platform/Ui.h"
 #include "platform/Volumes.h"
 #include "settings/SettingsFile.h"
-#include "settings/Shared.h"
 #include "web/DownloadRules.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QSet>
 
-#include <memory>
 #include <vector>
 
 namespace pomiv {
-
-// Pictures fetched ahead of the one being saved, this one included.
-static int fetchAhead = 8;
-
-void INTE::setFetchAhead(int count) {
-    fetchAhead = qMax(1, count);
-}
-
 
 namespace {
 
@@ -56,17 +34,9 @@ private:
     QSet<QString> m_names;
 };
 
-bool folderAvailable(const QString &folder) {
-    const Volumes &volumes = Volumes::instance();
-    const QString drive = volumes.driveOf(folder);
-    if (!drive.isEmpty() && !volumes.isReady(drive))
-        return false;
-    return QFileInfo(folder).isDir();
-}
-
-// Creates the file with the bytes, never replacing one; a write that fails
+// Creates the file with the body, never replacing one; a write that fails
 // removes what it wrote.
-int writeNewFile(const QString &path, const QByteArray &bytes) {
+int writeNewFile(const QString &path, const BodyPieces &body) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
@@ -75,7 +45,7 @@ int writeNewFile(const QString &path, const QByteArray &bytes) {
             return PathNotFound;
         return GeneralFailure;
     }
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    if (!body.writeTo(&file) || !file.flush()) {
         file.close();
         file.remove();
         return GeneralFailure;
@@ -88,166 +58,125 @@ int writeNewFile(const QString &path, const QByteArray &bytes) {
     return Ok;
 }
 
+// Failures that fetching ahead may cause and fetching one at a time not: a
+// server that serves one connection at a time, or refuses more.
+bool mayBeFromFetchingAhead(const NetRequest &request) {
+    return request.error() == NetTimeout || request.error() == NetConnectFailed;
+}
+
 } // namespace
 
-void INTE::Command1_Click() {
-    if (m_running)
-        return;
-    Command1->setEnabled(false);
-    QString folder = ft->text();
-    if (!m_main)
-        return;
-    const QString prefix = m_main->tx[1]->text();
-    if (m_main->tx[2]->text().isEmpty() || prefix.isEmpty()) {
-        message(this, jp("連番付するファイル名を入力してください"));
-        it->Cancel();
-        enableWhenListed();
-        focusMain();
-        return;
-    }
+QString runErrorText(int err) {
+    return err == NumberOverflow ? numberErrorText(err) : netErrorText(err);
+}
+
+DownloadRun::DownloadRun() : m_transfer(std::make_unique<InternetTransfer>()) {}
+
+DownloadRun::~DownloadRun() = default;
+
+RunResult DownloadRun::run(const DownloadJob &job,
+                           const std::function<bool(const PictureReport &)> &report) {
+    if (job.number.isEmpty() || job.prefix.isEmpty())
+        return {RunEnd::Unnamed};
     qint64 number = 0;
-    if (const int err = parseNumberField(m_main->tx[2]->text(), &number)) {
-        if (err == TypeMismatch) {
-            message(this,
-                    jp("連番付するファイル名を正しく入力してください、") + errorText(TypeMismatch));
-            it->Cancel();
-            enableWhenListed();
-            focusMain();
-        } else {
-            message(this, numberErrorText(err));
-            tidyUp(folder);
-        }
-        return;
-    }
-    const int count = L1->count();
+    if (const int err = parseNumberField(job.number, &number))
+        return {err == TypeMismatch ? RunEnd::TypeMismatch : RunEnd::Failed, err};
+    const int count = int(job.links.size());
     if (count == 0)
-        return;
-    if (folder.isEmpty())
-        folder = m_main->tx[0]->text();
-    const bool numbering = op1[0]->isChecked();
+        return {RunEnd::NoLinks};
 
-    QStringList addresses;
-    for (int i = 0; i < count; ++i)
-        addresses.append(L1->item(i)->text());
-
-    m_running = true;
-    setBusyPointer(this);
-    it->holdStates(true);
-    QPointer<INTE> self(this);
-    setProgressMaximum(count - 1);
-
-    enum Outcome { Done, NoPath, Clash, Failed };
-    Outcome outcome = Done;
-    int failedErr = Ok;
-    int failures = 0;
+    const QString &folder = job.folder;
+    QString numberText = job.number;
+    RunResult result;
     FolderNames existing(folder);
+    // The drive is looked up once; whether it is ready, before every file.
+    const Volumes &volumes = Volumes::instance();
+    const QString drive = volumes.driveOf(folder);
 
-    // Later addresses are fetched ahead while each is saved in list order,
-    // so what is seen is exactly what one fetch at a time would give.
+    // Later pictures are fetched ahead, within a count and a byte budget,
+    // while each is saved in list order.
+    FetchBudget budget{m_aheadBytes};
+    int ahead = m_ahead;
     std::vector<std::unique_ptr<NetRequest>> requests(count);
     int started = 0;
+    const auto start = [&](int j) {
+        requests[j].reset(m_transfer->startPicture(job.links[j].address, job.links[j].page,
+                                                   ahead > 1 ? &budget : nullptr));
+        ++started;
+    };
     for (int i = 0; i < count; ++i) {
-        while (started < count && started < i + fetchAhead) {
-            requests[started].reset(it->startBytes(addresses[started]));
-            ++started;
-        }
+        while (started < count && started < i + ahead &&
+               (started == i || budget.held < budget.limit))
+            start(started);
+        for (int j = i; started - i > 1 && j < started; ++j)
+            requests[j]->shared = true;
         NetRequest *request = requests[i].get();
+        request->setHead();
         InternetTransfer::waitFor(request);
-        if (!self)
-            return;
-        if (!request->isFinished()) {
-            outcome = Failed;
-            failedErr = NetConnectFailed;
-            break;
+        if (request->error() != Ok && request->shared && mayBeFromFetchingAhead(*request)) {
+            // Fetched again on its own before it counts as failed, and the
+            // rest one at a time: this server wants no more.
+            for (int j = i; j < started; ++j)
+                requests[j].reset();
+            started = i;
+            ahead = 1;
+            start(i);
+            request = requests[i].get();
+            InternetTransfer::waitFor(request);
         }
-        if (request->error() != Ok) {
-            outcome = Failed;
-            failedErr = request->error();
-            break;
-        }
-        const QByteArray body = request->takeBody();
-        const int status = request->httpStatus();
-        requests[i].reset();
+        const int err = request->error();
+        if (err != Ok && !request->hasAnswer() && mayBeFromFetchingAhead(*request))
+            return {RunEnd::Failed, err, result.failures}; // no answer at all
 
-        const QString name = addressName(addresses[i]);
-        const QString fileName = numbering ? numberedName(prefix, number) : safeFileName(name);
+        const QString name = addressName(job.links[i].address);
+        const QString fileName =
+            job.numbering ? numberedName(job.prefix, number) : safeFileName(name);
         const QString target = joinPath(folder, fileName);
-        if (existing.contains(fileName)) {
-            outcome = Clash;
-            break;
-        }
-        if (!folderAvailable(folder)) {
-            outcome = NoPath;
-            break;
-        }
+        if (existing.contains(fileName))
+            return {RunEnd::Clash, FileAlreadyExists, result.failures};
+        if ((!drive.isEmpty() && !volumes.isReady(drive)) || !QFileInfo(folder).isDir())
+            return {RunEnd::NoPath, PathNotFound, result.failures};
         if (QFileInfo(QFileInfo(target).absolutePath()).canonicalFilePath() !=
             QFileInfo(folder).canonicalFilePath()) {
             // A name with a separator in it would leave the folder.
-            outcome = Failed;
-            failedErr = GeneralFailure;
-            break;
+            return {RunEnd::Failed, GeneralFailure, result.failures};
         }
-        if (isGoodPicture(body, status)) {
-            const int err = writeNewFile(target, body);
-            if (err == FileAlreadyExists) {
-                outcome = Clash;
-                break;
-            }
-            if (err == PathNotFound) {
-                outcome = NoPath;
-                break;
-            }
-            if (err != Ok) {
-                outcome = Failed;
-                failedErr = err;
-                break;
+        // Refused redirections, bodies over the limit, connections broken off
+        // and names too long are bad pictures like error answers: the run
+        // goes on.
+        const BodyPieces &body = request->body();
+        const QByteArray head = body.first(16);
+        const bool good =
+            err == Ok && isGoodPicture(head, body.size(), request->httpStatus()) &&
+            (!request->endedByClose() || endsWhole(head, body.last(64), body.size())) &&
+            fileNameFits(fileName);
+        if (good) {
+            if (const int writeErr = writeNewFile(target, body)) {
+                const RunEnd end = writeErr == FileAlreadyExists ? RunEnd::Clash
+                                   : writeErr == PathNotFound    ? RunEnd::NoPath
+                                                                 : RunEnd::Failed;
+                return {end, writeErr, result.failures};
             }
             existing.add(fileName);
-            l3->addItem(name + QStringLiteral(" --OK"));
-            if (numbering) {
-                ++number;
-                m_main->tx[2]->setText(QString::number(number));
-            }
-            if (const int saveErr =
-                    f_save(MainFolder, DestFolder, m_main->tx[1]->text(), m_main->tx[2]->text())) {
-                outcome = Failed;
-                failedErr = saveErr;
-                break;
-            }
+            if (job.numbering)
+                numberText = QString::number(++number);
         } else {
-            // Not a picture, an error answer or too small: counted as failed
-            // and nothing is left in the folder.
-            ++failures;
-            l3->addItem(name + QStringLiteral(" --ERR-"));
+            ++result.failures;
         }
-        s->setValue(i);
+        requests[i].reset();
+        for (int j = i + 1; j < started; ++j)
+            requests[j]->resume();
+        if (!report({i, name, good, numberText}))
+            return {RunEnd::Abandoned, Ok, result.failures};
+        if (good) {
+            // A settings file that cannot be written ends the run as its
+            // folder would: a missing folder is a drive not ready.
+            if (const int saveErr = f_save(job.mainFolder, job.destFolder, job.prefix, numberText))
+                return {saveErr == PathNotFound ? RunEnd::NoPath : RunEnd::Failed, saveErr,
+                        result.failures};
+        }
     }
-    requests.clear(); // fetches ahead of a stop are cancelled
-
-    m_running = false;
-    it->holdStates(false);
-    setArrowPointer(this);
-    switch (outcome) {
-    case Done:
-        if (failures > 0)
-            message(this, QLatin1Char(' ') + QString::number(failures) +
-                              jp("個のファイルがダウンロードできませんでした"));
-        message(this, jp("完了しました。"));
-        tidyUp(folder);
-        break;
-    case NoPath:
-        message(this, jp("ドライブの準備ができません"), MsgButtons::Ok, MsgIcon::Critical);
-        break;
-    case Clash:
-        message(this, folder + pathSeparator() + jp("同名ファイルがあります"), MsgButtons::Ok,
-                MsgIcon::Critical);
-        close();
-        break;
-    case Failed:
-        message(this, netErrorText(failedErr));
-        tidyUp(folder);
-        break;
-    }
+    return result;
 }
 
 } // namespace pomiv

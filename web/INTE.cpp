@@ -9,8 +9,9 @@
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/Ui.h"
-#include "platform/Volumes.h"
 #include "settings/Shared.h"
+#include "web/DownloadRules.h"
+#include "web/DownloadRun.h"
 #include "web/LinkExtract.h"
 #include "web/PageDecoding.h"
 #include "web/PomiIni.h"
@@ -22,6 +23,7 @@
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -39,27 +41,42 @@ static const QColor folderColour(255, 255, 128);
 // The longest text the main URL box can hold.
 static constexpr int maxBoxText = 32767;
 
+// Whether dropped data holds text of its own: Qt also offers a list of
+// addresses (files from a file manager) as text, which is not taken.
+static bool holdsText(const QMimeData *data) {
+    const QStringList formats = data ? data->formats() : QStringList();
+    return std::any_of(formats.begin(), formats.end(), [](const QString &format) {
+        return format.startsWith(QLatin1String("text/plain"));
+    });
+}
 
-
-// ---------------------------------------------------------------------------
+// Text is only ever copied: a drop taken as a move would make the other
+// program delete what was dragged. Data without text is not taken at all.
+static bool takeAsCopy(QDropEvent *event) {
+    if (!holdsText(event->mimeData()) || !(event->possibleActions() & Qt::CopyAction)) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
 
 void DropList::dragEnterEvent(QDragEnterEvent *event) {
-    if (event->mimeData()->hasText() || event->mimeData()->hasUrls())
-        event->acceptProposedAction();
+    takeAsCopy(event);
 }
 
 void DropList::dragMoveEvent(QDragMoveEvent *event) {
-    if (event->mimeData()->hasText() || event->mimeData()->hasUrls())
-        event->acceptProposedAction();
+    takeAsCopy(event);
 }
 
 void DropList::dropEvent(QDropEvent *event) {
-    event->acceptProposedAction();
-    emit dropped(event->mimeData());
+    if (takeAsCopy(event))
+        emit dropped(event->mimeData());
 }
 
 Qt::DropActions DropList::supportedDropActions() const {
-    return Qt::CopyAction | Qt::LinkAction | Qt::MoveAction;
+    return Qt::CopyAction;
 }
 
 // ---------------------------------------------------------------------------
@@ -179,6 +196,8 @@ void INTE::buildControls(QWidget *client) {
     connect(Command5, &QPushButton::clicked, this, &INTE::Command5_Click);
     connect(L1, &DropList::dropped, this, &INTE::L1_OLEDragDrop);
     connect(l2, &QComboBox::activated, this, [this] { l2_Click(); });
+    // Only a pick from the list loads a page, never Return in the box.
+    l2->lineEdit()->installEventFilter(this);
     for (int i = 0; i < 3; ++i)
         connect(op2[i], &QRadioButton::clicked, this, [this, i] { op2_Click(i); });
 }
@@ -190,6 +209,15 @@ void INTE::addSavedEntry(const QString &entry) {
     l2->addItem(entry.left(maxBoxText), entry);
     l2->setCurrentIndex(-1);
     l2->setEditText(text);
+}
+
+bool INTE::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void INTE::Form_Load() {
@@ -290,13 +318,11 @@ void INTE::Command4_Click() {
 void INTE::L1_OLEDragDrop(const QMimeData *data) {
     setBusyPointer(this);
     QString address;
-    if (data && data->hasText())
+    if (holdsText(data))
         address = data->text()
                       .section(QLatin1Char('\n'), 0, 0)
                       .section(QLatin1Char('\r'), 0, 0)
                       .trimmed();
-    if (address.isEmpty() && data && data->hasUrls() && !data->urls().isEmpty())
-        address = data->urls().constFirst().toString();
     if (address.isEmpty()) {
         setArrowPointer(this);
         return;
@@ -339,6 +365,7 @@ void INTE::URL_ad(const QString &address) {
     // The page's relative links join the base of this load, whatever later
     // loads leave in Text3 meanwhile.
     m_requestBase = base;
+    m_requestPage = address;
     it->Execute(address, QStringLiteral("GET"));
     setArrowPointer(this);
 }
@@ -398,13 +425,86 @@ void INTE::readPage() {
         return;
     const LinkScan scan = extractLinks(page, base);
     Text3->setText(scan.baseUrl);
-    L1->addItems(scan.links);
+    // Each link remembers its page, which its request names as Referer.
+    for (const QString &link : scan.links) {
+        auto *item = new QListWidgetItem(link, L1);
+        item->setData(Qt::UserRole, m_requestPage);
+    }
     sosu->setText(QString::number(L1->count()));
     if (L1->count() > 0) {
         Command2->setEnabled(true);
         Command1->setEnabled(true);
     }
     setArrowPointer(this);
+}
+
+void INTE::Command1_Click() {
+    if (m_running || !m_main)
+        return;
+    Command1->setEnabled(false);
+    DownloadJob job;
+    job.folder = ft->text().isEmpty() ? m_main->tx[0]->text() : ft->text();
+    job.numbering = op1[0]->isChecked();
+    job.prefix = m_main->tx[1]->text();
+    job.number = m_main->tx[2]->text();
+    job.mainFolder = MainFolder;
+    job.destFolder = DestFolder;
+    for (int i = 0; i < L1->count(); ++i)
+        job.links.append({L1->item(i)->text(), L1->item(i)->data(Qt::UserRole).toString()});
+
+    m_running = true;
+    setBusyPointer(this);
+    it->holdStates(true);
+    setProgressMaximum(int(job.links.size()) - 1);
+    QPointer<INTE> self(this);
+    const RunResult result = DownloadRun().run(job, [&](const PictureReport &picture) {
+        if (!self || !m_main)
+            return false;
+        l3->addItem(picture.name +
+                    (picture.ok ? QStringLiteral(" --OK") : QStringLiteral(" --ERR-")));
+        m_main->tx[2]->setText(picture.number);
+        s->setValue(picture.index);
+        return true;
+    });
+    if (!self)
+        return;
+    m_running = false;
+    it->holdStates(false);
+    setArrowPointer(this);
+    switch (result.end) {
+    case RunEnd::Done:
+        if (result.failures > 0)
+            message(this, QLatin1Char(' ') + QString::number(result.failures) +
+                              jp("個のファイルがダウンロードできませんでした"));
+        message(this, jp("完了しました。"));
+        tidyUp(job.folder);
+        break;
+    case RunEnd::Unnamed:
+    case RunEnd::TypeMismatch:
+        message(this, result.end == RunEnd::Unnamed
+                          ? jp("連番付するファイル名を入力してください")
+                          : jp("連番付するファイル名を正しく入力してください、") +
+                                errorText(TypeMismatch));
+        it->Cancel();
+        enableWhenListed();
+        focusMain();
+        break;
+    case RunEnd::NoPath:
+        message(this, jp("ドライブの準備ができません"), MsgButtons::Ok, MsgIcon::Critical);
+        break;
+    case RunEnd::Clash:
+        message(this, job.folder + pathSeparator() + jp("同名ファイルがあります"), MsgButtons::Ok,
+                MsgIcon::Critical);
+        close();
+        break;
+    case RunEnd::Failed:
+        message(this, runErrorText(result.err));
+        tidyUp(job.folder);
+        break;
+    case RunEnd::NoLinks:
+    case RunEnd::Abandoned:
+        break;
+    }
 }
 
 void INTE::focusMain() {

@@ -93,14 +93,12 @@ public:
     // fetched as a page whose links the state handler lists.
     void URL_ad(const QString &address);
 
-    // How many pictures a run fetches at once (8); 1 fetches one at a time.
-    static void setFetchAhead(int count);
-
     // Whether a download run is going on.
     bool isRunning() const { return m_running; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls(QWidget *client);
@@ -114,6 +112,7 @@ private:
 
     QPointer<pmvmin> m_main;
     QString m_requestBase; // base URL of the page request in progress
+    QString m_requestPage; // its address
     int m_checkedOption = 2;
     bool m_running = false;
     bool m_closing = false;

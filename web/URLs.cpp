@@ -15,7 +15,6 @@ namespace pomiv {
 // An entry is shown cut to this length; the whole entry is kept and written.
 static constexpr int shownLength = 4096;
 
-
 URLs::URLs(QWidget *parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("URLs"));
     setAttribute(Qt::WA_DeleteOnClose);

@@ -3,6 +3,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Volumes.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QByteArray>
 #include <QList>
@@ -81,6 +82,23 @@ template <class W> QList<W *> topLevels() {
             found.append(window);
     }
     return found;
+}
+
+// The one visible window of this class, or none.
+template <class W> W *only() {
+    QList<W *> found;
+    for (W *window : topLevels<W>())
+        if (window->isVisible())
+            found.append(window);
+    return found.size() == 1 ? found.first() : nullptr;
+}
+
+// The texts of a list or combo box, in order.
+template <class W> QStringList items(const W *w) {
+    QStringList texts;
+    for (int i = 0; i < w->model()->rowCount(); ++i)
+        texts.append(w->model()->index(i, 0).data().toString());
+    return texts;
 }
 
 // Deletes every open top-level window of one class.

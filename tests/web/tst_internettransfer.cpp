@@ -4,6 +4,7 @@
 #include "platform/InternetTransfer.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace pomiv;
@@ -24,6 +25,7 @@ private slots:
     void initTestCase() {
         TransferLimits &limits = TransferLimits::current();
         limits.stallMs = 400;
+        limits.totalMs = 3000;
         limits.pageBytes = 100000;
         limits.pictureBytes = 200000;
     }
@@ -39,6 +41,8 @@ private slots:
         server.answer("/loop/a", {.status = 302, .location = "/loop/b"});
         server.answer("/loop/b", {.status = 301, .location = "/loop/a"});
         server.answer("/to-file", {.status = 302, .location = "file:///etc/passwd"});
+        server.answer("/endless", {.status = 302, .location = "/r/10/10", .size = -2});
+        server.answer("/drip", {.status = 302, .location = "/r/10/10", .size = -2, .dripMs = 300});
         server.answer("/silent.html", {.never = true});
         const QByteArray big(100001, 'x');
         server.answer("/big.html", {.body = big});
@@ -48,11 +52,12 @@ private slots:
         QTest::newRow("eleven redirects") << Open{server.url("/r/11/0"), NetRedirect};
         QTest::newRow("redirect loop") << Open{server.url("/loop/a"), NetRedirect};
         QTest::newRow("redirect to file") << Open{server.url("/to-file"), NetRedirect};
+        QTest::newRow("redirect, endless body")
+            << Open{server.url("/endless"), 0, 0, 200, "arrived"};
+        QTest::newRow("redirect, dripping body") << Open{server.url("/drip"), 0, 0, 200, "arrived"};
         QTest::newRow("file") << Open{"file:///etc/passwd", NetNotHttp};
         QTest::newRow("ftp") << Open{"ftp://127.0.0.1/x.html", NetNotHttp};
-        QTest::newRow("data") << Open{"data:text/html,<a href=\"x.jpg\">", NetNotHttp};
         QTest::newRow("bare word") << Open{"index", NetNotHttp};
-        QTest::newRow("empty") << Open{"", NetNotHttp};
         QTest::newRow("never answers") << Open{server.url("/silent.html"), NetTimeout};
         QTest::newRow("nothing listens") << Open{"http://127.0.0.1:1/", NetConnectFailed};
         QTest::newRow("page over its limit")
@@ -75,7 +80,53 @@ private slots:
         }
         if (o.pageErr == NetNotHttp)
             QCOMPARE(server.requests(), QStringList());
+        for (const QString &target : server.requests())
+            QCOMPARE(server.header(target, "User-Agent"), "pomiv/2.0");
         QVERIFY(!it.StillExecuting());
+    }
+
+    void proxies() {
+        // The system's proxy settings, read from the usual variables.
+        server.answer("http://pomiv.invalid/p.html", {.body = "by proxy"});
+        server.answer("/direct.html", {.body = "direct"});
+        server.clearRequests();
+        InternetTransfer it;
+        QByteArray body;
+        qputenv("http_proxy", server.url("").toUtf8());
+        qputenv("https_proxy", server.url("").toUtf8());
+        QCOMPARE(it.OpenURL("http://pomiv.invalid/p.html", &body, nullptr), 0);
+        QCOMPARE(body, "by proxy");
+        QVERIFY(it.OpenURL("https://pomiv.invalid/s.html", &body, nullptr) != 0);
+        QCOMPARE(server.requests(),
+                 (QStringList{"http://pomiv.invalid/p.html", "pomiv.invalid:443"}));
+        qputenv("http_proxy", "http://127.0.0.1:1");
+        qputenv("no_proxy", "localhost,127.0.0.1");
+        QCOMPARE(it.OpenURL(server.url("/direct.html"), &body, nullptr), 0);
+        QCOMPARE(body, "direct");
+        qunsetenv("http_proxy");
+        qunsetenv("https_proxy");
+        qunsetenv("no_proxy");
+    }
+
+    void https() {
+        // A certificate of the test's own, trusted only once the test says so.
+        QTemporaryDir dir;
+        const QSslConfiguration tls = makeTestTls(dir.path());
+        LocalHttpServer secure(tls);
+        server.answer("/plain.html", {.body = "plain"});
+        secure.answer("/a.html", {.body = "secret"});
+        secure.answer("/down", {.status = 302, .location = server.url("/plain.html").toUtf8()});
+        server.clearRequests();
+        QByteArray body;
+        QCOMPARE(InternetTransfer().OpenURL(secure.url("/a.html"), &body, nullptr),
+                 int(NetConnectFailed));
+        InternetTransfer it; // a connection keeps the trust it began with
+        TransferLimits::current().caCertificates = tls.localCertificateChain();
+        QCOMPARE(it.OpenURL(secure.url("/a.html"), &body, nullptr), 0);
+        QCOMPARE(body, "secret");
+        QCOMPARE(it.OpenURL(secure.url("/down"), &body, nullptr), int(NetRedirect));
+        QCOMPARE(server.requests(), QStringList{}); // never from https to http
+        TransferLimits::current().caCertificates.clear();
     }
 
     void pageInPieces() {

@@ -87,17 +87,28 @@ private slots:
     void goodPictureAndSafeName() {
         // Sizes, HTML, error answers and names with dots, backslashes or
         // percent signs are tried by the download run.
-        const QByteArray rest(20000, 'x'), jpeg = "\xFF\xD8\xFF\xE0";
-        for (const QByteArray &head : {QByteArray("\x89PNG\r\n\x1A\n"), QByteArray("GIF89a"),
-                                       QByteArray("BM"), QByteArray("RIFF\0\0\0\0WEBP", 12)})
-            QVERIFY2(isGoodPicture(head + rest, 200), head.constData());
-        QVERIFY(isGoodPicture(jpeg + rest, 206));
-        QVERIFY(!isGoodPicture(jpeg + rest, 302));
-        QVERIFY(!isGoodPicture("PK\x03\x04" + rest, 200));
+        const QByteArray jpeg = "\xFF\xD8\xFF\xE0", png = "\x89PNG\r\n\x1A\n",
+                         le20000("\x20\x4E\0\0", 4);
+        const QByteArray bmp = "BM" + le20000, webp = "RIFF" + QByteArray("\x18\x4E\0\0WEBP", 8);
+        for (const QByteArray &head : {jpeg, png, QByteArray("GIF89a"), bmp, webp})
+            QVERIFY2(isGoodPicture(head, 20000, 200) && isGoodPicture(head, 10000, 206) &&
+                         !isGoodPicture(head, 9999, 200) && !isGoodPicture(head, 20000, 302),
+                     head.constData());
+        QVERIFY(!isGoodPicture("PK\x03\x04", 20000, 200));
+        // How a picture shows it ends whole, when only the connection's end
+        // said so.
+        QVERIFY(endsWhole(jpeg, "jjj\xFF\xD9", 20000) && endsWhole(jpeg, "\xFF\xD9\r\n\0", 20000));
+        QVERIFY(!endsWhole(jpeg, "jjjj\xFF", 20000) && !endsWhole(jpeg, "\xFF\xD9j", 20000));
+        QVERIFY(endsWhole(png, "IEND\xAE\x42\x60\x82", 20000) && !endsWhole(png, "IEND", 20000));
+        QVERIFY(endsWhole("GIF89a", "x;", 20000) && !endsWhole("GIF89a", "x", 20000));
+        QVERIFY(endsWhole(bmp, "x", 20000) && !endsWhole(bmp, "x", 19999));
+        QVERIFY(endsWhole(webp, "x", 20000) && !endsWhole(webp, "x", 20001));
         const QString query = "http://h/p?x=1&y=\"a\"|b<c>*.jpg";
         QCOMPARE(addressName(query), "p?x=1&y=\"a\"|b<c>*.jpg");
         QCOMPARE(safeFileName(addressName(query)), "p_x=1&y=_a__b_c__.jpg");
         QCOMPARE(safeFileName(addressName("http://h/c:\td.jpg")), "c__d.jpg");
+        QVERIFY(fileNameFits(QString(255, 'n')) && !fileNameFits(QString(256, 'n')));
+        QVERIFY(!fileNameFits(QString(128, QChar(0x3042)))); // 384 bytes
     }
 
     void appendToPomiIni_data() {

@@ -23,29 +23,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace pomiv;
 using namespace pomiv::test;
-
-// The texts of a list or combo box, in order.
-template <typename W> QStringList items(const W *w) {
-    QStringList texts;
-    for (int i = 0; i < w->model()->rowCount(); ++i)
-        texts.append(w->model()->index(i, 0).data().toString());
-    return texts;
-}
-
-// The one visible window of this type, or none.
-template <typename W> W *only() {
-    QList<W *> found;
-    for (QWidget *top : QApplication::topLevelWidgets())
-        if (auto *window = qobject_cast<W *>(top); window && window->isVisible())
-            found.append(window);
-    return found.size() == 1 ? found.first() : nullptr;
-}
 
 struct Drop {
     QString text{}, box{};
@@ -59,28 +43,15 @@ struct Load {
     QStringList links{}; // relative to the page's folder
 };
 
-// A body that starts like a JPEG file, numbered so files can be told apart.
-static QByteArray picture(int size, int tag = 0) {
-    const QByteArray head = "\xFF\xD8\xFF\xE0" + QByteArray::number(tag) + '|';
-    return head + QByteArray(size - head.size(), 'j');
-}
-
-static HttpAnswer jpeg(int size, int tag = 0, int status = 200) {
-    return {.body = picture(size, tag), .type = "image/jpeg", .status = status};
-}
-
-static QString settingsNumber() {
-    QStringList fields;
-    readSettings(&fields);
-    return fields.value(3);
-}
-
-// A run refused.
+// A run that ends early, and what the window shows.
 struct Refusal {
     QString prefix = "A", number = "7", text{};
     QString folder = "save/";
     int linksLeft = 1;
+    QString path = "/i/x.jpg";
     MsgIcon icon = MsgIcon::None;
+    QStringList files{};
+    bool closes = false;
 };
 
 // What the user does before leaving the window.
@@ -161,30 +132,6 @@ private slots:
 
     // The download window.
 
-    void startUp_data() {
-        QTest::addColumn<QByteArray>("bytes"); // none: no file
-        QTest::addColumn<QStringList>("entries");
-        QTest::newRow("two entries") << QByteArray("\"http://h/b.html\"\r\n\"http://c/\"\r\n")
-                                     << QStringList{"http://h/b.html", "http://c/"};
-        QTest::newRow("missing file") << QByteArray() << QStringList{};
-        QTest::newRow("short line stops")
-            << QByteArray("\"a\"\r\n\r\n\"b\"\r\n") << QStringList{"a"};
-    }
-
-    void startUp() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, entries);
-        if (!bytes.isEmpty())
-            writeFile(pomiIni(), bytes);
-        w = open();
-        QCOMPARE(items(w->l2), entries);
-        // The save folder is set only when the whole file was read.
-        QCOMPARE(w->ft->text(), entries.size() == 2 ? path("start") + '/' : QString());
-        QVERIFY(QFileInfo::exists(pomiIni())); // created empty when missing
-        QCOMPARE(readFile(pomiIni()), bytes);
-        QVERIFY(messages->shown().isEmpty());
-    }
-
     void hugeAndBinaryFile() {
         // A line of 50 MB, a line of every byte but CR and LF, and an address.
         QByteArray bytes = '"' + QByteArray(50 * 1024 * 1024 - 2, 'a') + "\"\r\n";
@@ -233,6 +180,8 @@ private slots:
 
     void saveFolder() {
         w = open();
+        // Without a saved URLs file: one is made, and no save folder is set.
+        QVERIFY(QFileInfo::exists(pomiIni()) && w->ft->text().isEmpty());
         const auto state = [&] {
             return QStringList{w->ft->text(), main->d3->path(), w->op2[2]->text()};
         };
@@ -296,6 +245,38 @@ private slots:
         QCOMPARE(server.requests().size(), d.asked ? 1 : 0);
         w->L1_OLEDragDrop(&empty); // data without text is ignored
         QCOMPARE(w->l2->currentText(), d.box);
+    }
+
+    void dropsAreCopies() {
+        // Text is taken as a copy, never moved out of the other program; data
+        // without text is refused.
+        writeFile(pomiIni(), ("\"" + server.url("/r.html") + "\"\r\n").toUtf8());
+        w = open();
+        QMimeData text, file;
+        text.setText("http://h/z.jpg");
+        file.setUrls({QUrl::fromLocalFile("/tmp/z.jpg")});
+        for (QMimeData *data : {&file, &text}) {
+            // Shift proposes a move.
+            QDragEnterEvent enter({5, 5}, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton,
+                                  Qt::ShiftModifier);
+            QDropEvent drop({5, 5}, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton,
+                            Qt::ShiftModifier);
+            QCOMPARE(drop.proposedAction(), Qt::MoveAction);
+            QApplication::sendEvent(w->L1->viewport(), &enter);
+            QApplication::sendEvent(w->L1->viewport(), &drop);
+            if (data == &text)
+                QVERIFY(enter.dropAction() == Qt::CopyAction &&
+                        drop.dropAction() == Qt::CopyAction);
+        }
+        QCOMPARE(items(w->L1), QStringList{"http://h/z.jpg"});
+        // Return in the main URL box loads nothing; only a pick does.
+        w->l2->setEditText(QString());
+        QApplication::setActiveWindow(w);
+        w->l2->setFocus();
+        QTest::keyClicks(w->l2->lineEdit(), server.url("/r.h")); // completed from the list
+        QTest::keyClick(w->l2->lineEdit(), Qt::Key_Return);
+        QTest::qWait(100);
+        QCOMPARE(server.requests(), QStringList{});
     }
 
     void load_data() {
@@ -400,19 +381,26 @@ private slots:
         QVERIFY(messages->shown().isEmpty());
     }
 
-    // The download run.
+    // The download run, as the window shows it.
 
-    void numbered() {
-        server.answer("/p/x.jpg", jpeg(20000, 1));
-        server.answer("/p/y.jpg", jpeg(20000, 2));
-        prepare({"/p/x.jpg", "/p/y.jpg"}, "A", "007");
-        w->l2->setEditText("http://h/page.html");
+    void runFromAPage() {
+        server.answer("/p/index.html", {.body = "<a href=\"x.jpg\"><a href=\"y.jpg\">"});
+        server.answer("/p/x.jpg", jpeg(1));
+        server.answer("/p/y.jpg", jpeg(2, 9000));
+        prepare({"/p/index.html"}, "A", "007");
+        w->ft->clear(); // as when the window started without a saved URLs file
+        main->tx[0]->setText(folder);
+        QTRY_COMPARE(w->L1->count(), 2);
         w->Command1->click();
-        QCOMPARE(filesIn(folder), (QStringList{"A7.jpg", "A8.jpg"}));
-        QCOMPARE(items(w->l3), (QStringList{"x.jpg --OK", "y.jpg --OK"}));
-        QCOMPARE(main->tx[2]->text(), "9");
-        QCOMPARE(settingsNumber(), "9");
-        QCOMPARE(messages->texts(), QStringList{"完了しました。"});
+        QCOMPARE(filesIn(folder), QStringList{"A7.jpg"});
+        QCOMPARE(items(w->l3), (QStringList{"x.jpg --OK", "y.jpg --ERR-"}));
+        QCOMPARE(main->tx[2]->text(), "8");
+        QStringList fields;
+        QCOMPARE((readSettings(&fields), fields.value(3)), "8");
+        QCOMPARE(messages->texts(),
+                 (QStringList{" 1個のファイルがダウンロードできませんでした", "完了しました。"}));
+        // Each picture names the page that listed it.
+        QCOMPARE(server.header("/p/y.jpg", "Referer"), server.url("/p/index.html").toUtf8());
         // Tidy-up: list and main URL box emptied, main window on the folder.
         QCOMPARE(w->L1->count(), 0);
         QCOMPARE(w->l2->currentText(), QString());
@@ -421,156 +409,51 @@ private slots:
         QVERIFY(!w->Command1->isEnabled());
     }
 
-    void sizesAndFailures() {
-        // Too small, and HTML under a .jpg address: both fail.
-        server.answer("/s/a.jpg", jpeg(9999));
-        server.answer("/s/b.jpg", jpeg(10000));
-        server.answer("/s/c.jpg", {.body = "<html>" + QByteArray(50 * 1024, 'h') + "</html>"});
-        server.answer("/s/d.jpg", jpeg(12000));
-        server.answer("/s/e.jpg", jpeg(30000));
-        prepare({"/s/a.jpg", "/s/b.jpg", "/s/c.jpg", "/s/d.jpg", "/s/e.jpg"}, "B", "1");
-        w->Command1_Click();
-        QCOMPARE(filesIn(folder), (QStringList{"B1.jpg", "B2.jpg", "B3.jpg"}));
-        QCOMPARE(readFile(folder + "/B1.jpg").size(), 10000);
-        QCOMPARE(items(w->l3), (QStringList{"a.jpg --ERR-", "b.jpg --OK", "c.jpg --ERR-",
-                                            "d.jpg --OK", "e.jpg --OK"}));
-        QCOMPARE(messages->texts(),
-                 (QStringList{" 2個のファイルがダウンロードできませんでした", "完了しました。"}));
-        QCOMPARE(main->tx[2]->text(), "4");
-    }
-
-    void addressNames() {
-        server.answer("/p/photo.jpg", jpeg(20000));
-        server.answer("/p/gone.jpg", jpeg(20000, 0, 404)); // an error that looks like a picture
-        prepare({"/p/gone.jpg", "/p/photo.jpg"}, "A", "007");
-        w->op1[1]->click();
-        w->Command1_Click();
-        QCOMPARE(filesIn(folder), QStringList{"photo.jpg"});
-        QCOMPARE(items(w->l3), (QStringList{"gone.jpg --ERR-", "photo.jpg --OK"}));
-        QCOMPARE(main->tx[2]->text(), "007");
-        QCOMPARE(settingsNumber(), "007");
-    }
-
-    void unsafeAddressNames() {
-        // Addresses that try to leave the folder or use names file systems refuse
-        // land in the folder; the requests go where the network layer resolves.
-        server.answer("/u/dots.jpg", jpeg(20000, 1));
-        server.answer("/u/..%5C..%5Cback.jpg", jpeg(20000, 4));
-        server.answer("/u/a%2F..%2Fpct.jpg", jpeg(20000, 2));
-        server.answer("/u/q?x=1&y=a%7Cb.jpg", jpeg(20000, 3));
-        prepare({"/u/a/../dots.jpg", "/u/a%2F..%2Fpct.jpg", "/u/q?x=1&y=a|b.jpg",
-                 server.url("/u/") + "..\\..\\back.jpg"});
-        w->op1[1]->click();
-        w->Command1_Click();
-        QCOMPARE(filesIn(folder), (QStringList{".._.._back.jpg", "a%2F..%2Fpct.jpg", "dots.jpg",
-                                               "q_x=1&y=a_b.jpg"}));
-        QCOMPARE(filesIn(dir->path()), QStringList{});
-        // The monitor shows the address name itself.
-        QCOMPARE(items(w->l3).value(2), "q?x=1&y=a|b.jpg --OK");
-    }
-
-    void clash_data() {
-        QTest::addColumn<bool>("byAddress");
-        QTest::addColumn<QString>("existing");
-        QTest::newRow("numbered, same name") << false << "A8.jpg";
-        QTest::newRow("numbered, other case") << false << "a8.JPG";
-        QTest::newRow("address name, same name") << true << "y.jpg";
-        QTest::newRow("address name, other case") << true << "Y.jpg";
-    }
-
-    void clash() {
-        QFETCH(bool, byAddress);
-        QFETCH(QString, existing);
-        for (const char *name : {"x", "y", "z"})
-            server.answer(QStringLiteral("/c/%1.jpg").arg(name), jpeg(20000, *name));
-        writeFile(folder + '/' + existing, "the user's own file");
-        prepare({"/c/x.jpg", "/c/y.jpg", "/c/z.jpg"});
-        if (byAddress)
-            w->op1[1]->click();
-        QPointer<INTE> guard(w);
-        w->Command1_Click();
-        QCOMPARE(readFile(folder + '/' + existing), "the user's own file");
-        QCOMPARE(filesIn(folder).size(), 2); // the first file stays
-        QCOMPARE(messages->texts(), QStringList{folder + "//同名ファイルがあります"});
-        QCOMPARE(messages->shown().first().icon, MsgIcon::Critical);
-        QTRY_VERIFY(!guard); // the window closes
-        QCOMPARE(main->tx[2]->text(), byAddress ? "7" : "8");
-    }
-
-    void refusals_data() {
+    void runEnds_data() {
         QTest::addColumn<Refusal>("r");
         const QString empty = "連番付するファイル名を入力してください";
         const QString wrong = "連番付するファイル名を正しく入力してください、型が一致しません。";
+        const QString noDrive = "ドライブの準備ができません";
         QTest::newRow("empty prefix") << Refusal{.prefix = "", .text = empty};
         QTest::newRow("letters") << Refusal{.number = "abc", .text = wrong};
         // Tidied up as after any other failure.
         QTest::newRow("overflow") << Refusal{
             .number = "2147483648", .text = "オーバーフローしました。", .linksLeft = 0};
-        QTest::newRow("missing folder") << Refusal{
-            .text = "ドライブの準備ができません", .folder = "gone/", .icon = MsgIcon::Critical};
+        QTest::newRow("no answer")
+            << Refusal{.text = netErrorText(NetTimeout), .linksLeft = 0, .path = "/i/never.jpg"};
+        QTest::newRow("missing folder")
+            << Refusal{.text = noDrive, .folder = "gone/", .icon = MsgIcon::Critical};
+        QTest::newRow("clash closes the window") << Refusal{.text = "/同名ファイルがあります",
+                                                            .icon = MsgIcon::Critical,
+                                                            .files = {"A7.jpg"},
+                                                            .closes = true};
     }
 
-    void refusals() {
+    void runEnds() {
         QFETCH(Refusal, r);
-        server.answer("/i/x.jpg", jpeg(20000));
-        prepare({"/i/x.jpg"}, r.prefix, r.number);
+        server.answer("/i/x.jpg", jpeg());
+        server.answer("/i/never.jpg", {.never = true});
+        if (r.closes)
+            writeFile(folder + "/A7.jpg", "the user's own file");
+        prepare({r.path}, r.prefix, r.number);
         w->ft->setText(path(r.folder));
-        w->op1[1]->click(); // the fields are needed in either mode
+        QPointer<INTE> guard(w);
         w->Command1_Click();
-        QCOMPARE(messages->texts(), QStringList{r.text});
+        QCOMPARE(messages->texts(), QStringList{(r.closes ? path("save/") : "") + r.text});
         QCOMPARE(messages->shown().first().icon, r.icon);
+        QCOMPARE(filesIn(folder), r.files);
+        QVERIFY(w->s->maximum() > 0); // one link: an empty bar, never the busy animation
+        if (r.closes) {
+            QCOMPARE(readFile(folder + "/A7.jpg"), "the user's own file");
+            QTRY_VERIFY(!guard);
+            return;
+        }
         QCOMPARE(w->L1->count(), r.linksLeft);
         QCOMPARE(w->Command1->isEnabled(), r.icon == MsgIcon::None && r.linksLeft > 0);
         QVERIFY(w->isVisible());
-        if (r.icon == MsgIcon::None) // the fields are read before any request
+        if (r.icon == MsgIcon::None && r.linksLeft > 0) // the fields are read before any request
             QCOMPARE(server.requests(), QStringList{});
-        QCOMPARE(filesIn(folder), QStringList{});
         QVERIFY(!QFileInfo::exists(path("gone")));
-    }
-
-    void oneAddressIntoTheCurrentFolder() {
-        server.answer("/one/x.jpg", jpeg(20000));
-        prepare({"/one/x.jpg"});
-        w->ft->clear(); // as when the window started without a saved URLs file
-        main->tx[0]->setText(folder);
-        int maximumSeen = -1;
-        connect(w->s, &QProgressBar::valueChanged, w, [&] { maximumSeen = w->s->maximum(); });
-        w->Command1_Click();
-        QCOMPARE(filesIn(folder), QStringList{"A7.jpg"});
-        // A maximum of 0 shows an empty bar, never the busy animation.
-        QVERIFY(w->s->maximum() > 0);
-        QVERIFY(maximumSeen != 0);
-    }
-
-    void listOrderDespiteAnswerOrder() {
-        QStringList paths, monitor;
-        for (int i = 0; i < 12; ++i) {
-            HttpAnswer a = jpeg(15000, i);
-            a.delayMs = (12 - i) * 15; // later addresses answer sooner
-            paths.append(QStringLiteral("/order/%1.jpg").arg(i));
-            server.answer(paths.last(), a);
-            monitor.append(QStringLiteral("%1.jpg --OK").arg(i));
-        }
-        prepare(paths, "N", "1");
-        w->Command1_Click();
-        QCOMPARE(filesIn(folder).size(), 12);
-        for (int i = 0; i < 12; ++i)
-            QCOMPARE(readFile(folder + QStringLiteral("/N%1.jpg").arg(i + 1)), picture(15000, i));
-        QCOMPARE(items(w->l3), monitor);
-    }
-
-    void fetchFailureStopsTheRun() {
-        server.answer("/f/1.jpg", jpeg(20000, 1));
-        server.answer("/f/2.jpg", {.never = true});
-        server.answer("/f/3.jpg", jpeg(20000, 3));
-        prepare({"/f/1.jpg", "/f/2.jpg", "/f/3.jpg"}, "F", "1");
-        w->Command1_Click();
-        QCOMPARE(filesIn(folder), QStringList{"F1.jpg"});
-        QCOMPARE(items(w->l3), QStringList{"1.jpg --OK"});
-        QCOMPARE(messages->texts(), QStringList{netErrorText(NetTimeout)});
-        QCOMPARE(main->tx[2]->text(), "2");
-        QCOMPARE(settingsNumber(), "2");
-        QCOMPARE(w->L1->count(), 0); // tidied up
     }
 
     // The saved-URL organiser.
@@ -612,6 +495,13 @@ private slots:
         URLs *u = organiser(e.before);
         QVERIFY(QFileInfo::exists(pomiIni())); // a missing file is created empty
         QCOMPARE(items(u->l1), e.shown);
+        // The download window reads the file alike, and sets the save folder
+        // only when it read every line.
+        static const QRegularExpression lineEnd("\r\n|\n|\r");
+        const bool whole =
+            QString(e.before).split(lineEnd, Qt::SkipEmptyParts).size() == e.shown.size();
+        QCOMPARE(items(open()->l2), e.shown);
+        QCOMPARE(open()->ft->text(), whole ? path("start") + '/' : QString());
         for (int row : e.deletions) {
             if (row >= 0)
                 u->l1->item(row)->setSelected(true);
