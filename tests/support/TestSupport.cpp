@@ -1,11 +1,18 @@
 #include "tests/support/TestSupport.h"
 
+#include "platform/PictureDecoder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
 
 namespace pomiv::test {
+
+static void useBuiltMetafileHelper() {
+    setMetafileHelper(QStringLiteral(POMIV_METAFILE_HELPER));
+}
+Q_COREAPP_STARTUP_FUNCTION(useBuiltMetafileHelper)
 
 MsgAnswer ScriptedMessageBoxes::show(QWidget *, const QString &text, MsgButtons buttons,
                                      MsgIcon icon) {

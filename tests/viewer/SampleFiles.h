@@ -103,4 +103,53 @@ inline QByteArray wmfBytes(QSize size, QColor colour) {
     return wmf;
 }
 
+// Damaged and hostile files that once crashed or froze the program.
+
+// An enhanced metafile writing "日本語" in "MS Gothic" with one ExtTextOutW
+// record, its options as given (0x10: glyph indices).
+inline QByteArray emfTextBytes(int options) {
+    QByteArray emf = emfBytes({40, 20}, Qt::white).chopped(20 + 12 + 24);
+    put(emf, 4, {82, 104, 2, -16, 0, 0, 0, 400, 0x80000000, 0}); // font, Shift_JIS
+    const QString face = QStringLiteral("MS Gothic");
+    for (int i = 0; i < 32; ++i)
+        put(emf, 2, {i < face.size() ? face[i].unicode() : 0});
+    put(emf, 4, {37, 12, 2});
+    put(emf, 4, {84, 96, 0, 0, 40, 20, 1, 0, 0, 2, 2, 3, 76, options, 0, 0, 40, 20, 84});
+    put(emf, 2, {0x65e5, 0x672c, 0x8a9e, 0});
+    put(emf, 4, {8, 8, 8});
+    put(emf, 4, {14, 20, 0, 16, 20});
+    QByteArray counts; // bytes, records, handles
+    put(counts, 4, {emf.size(), 6, 3});
+    return emf.replace(48, 12, counts);
+}
+
+// A placeable metafile whose one StretchDIB record carries a bitmap header
+// of biSize bytes claiming width x height pixels, 2 KB long in all.
+inline QByteArray wmfBitmapBytes(int biSize, int width, int height) {
+    QByteArray wmf = wmfBytes({26, 20}, Qt::white).chopped(6);
+    QByteArray dib;
+    put(dib, 4, {biSize, width, height});
+    put(dib, 2, {1, 1});
+    put(dib, 4, {0, 0, 0, 0, 0, 0, 0xffffff, 0});
+    dib += QByteArray(2048 - wmf.size() - 6 - 28 - dib.size(), '\x55');
+    const int words = (28 + dib.size()) / 2;
+    put(wmf, 2, {words & 0xffff, words >> 16, 0x0F43, 0x0020, 0x00CC, 0, 1, 1, 0, 0, 20, 26, 0, 0});
+    wmf += dib;
+    put(wmf, 2, {3, 0, 0});
+    QByteArray sizes; // the file's words, the largest record's
+    put(sizes, 4, {(wmf.size() - 22) / 2});
+    put(sizes, 2, {1});
+    put(sizes, 4, {words});
+    return wmf.replace(22 + 6, 10, sizes);
+}
+
+// A packed bitmap (no file header) of a few bytes claiming width x height.
+inline QByteArray dibClaimingBytes(int width, int height) {
+    QByteArray dib = imageBytes({1, 1}, Qt::red).mid(14);
+    dib.replace(4, 8, QByteArray());
+    QByteArray size;
+    put(size, 4, {width, height});
+    return dib.insert(4, size);
+}
+
 } // namespace pomiv::test
