@@ -11,6 +11,7 @@
 #include "viewer/f1.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -66,6 +67,8 @@ private slots:
     void list();
     void pictureLeftRuleAndDrag();
     void animatedGifPlays();
+    void hostileMetafilesInAFolder_data();
+    void hostileMetafilesInAFolder();
     void decodes_data();
     void decodes();
     void decodedAheadAndNoMoreThanThreeHeld();
@@ -339,6 +342,35 @@ void ViewerTest::animatedGifPlays() {
     QVERIFY(open(0, 0, "*.gif"));
     QTRY_COMPARE(m_v->g->image().pixelColor(0, 0), QColor(Qt::green));
     QTRY_COMPARE(m_v->g->image().pixelColor(0, 0), QColor(Qt::blue));
+}
+
+void ViewerTest::hostileMetafilesInAFolder_data() {
+    QTest::addColumn<QList<QByteArray>>("files");
+    QTest::addColumn<int>("refused");
+    QTest::newRow("text, then glyph indices") << QList{emfTextBytes(0), emfTextBytes(0x10)} << 0;
+    QTest::newRow("bitmap headers of 0, 1, 4 bytes")
+        << QList{wmfBitmapBytes(0, 4, 4), wmfBitmapBytes(1, 4, 4), wmfBitmapBytes(4, 4, 4)} << 3;
+}
+
+void ViewerTest::hostileMetafilesInAFolder() {
+    // Decoded ahead as the viewer opens, each is shown or refused in good
+    // time, and the picture after them is shown.
+    QFETCH(QList<QByteArray>, files);
+    QFETCH(int, refused);
+    for (int i = 0; i < files.size(); ++i)
+        writeFile(pathOf(QStringLiteral("a%1.mf").arg(i)), files[i]);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(open(1, 0, "*.*"));
+    for (int i = 0; i <= files.size(); ++i) {
+        QVERIFY2(clock.restart() < 6000, qPrintable(m_v->windowTitle()));
+        const QString name = i < files.size() ? QStringLiteral("a%1.mf").arg(i) : "p0.bmp";
+        QCOMPARE(m_v->windowTitle(), titleFor(name));
+        if (i < files.size())
+            step(Qt::Key_Right);
+    }
+    QVERIFY_AT(files.size(), 0);
+    QCOMPARE(m_boxes->shown().size(), refused);
 }
 
 // The pictures: decoded by type or refused, and decoded ahead.
