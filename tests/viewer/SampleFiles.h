@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QList>
+#include <QRandomGenerator>
 
 // Small picture files of every type the viewer shows, made here for the
 // tests so that no sample comes from elsewhere.
@@ -150,6 +151,44 @@ inline QByteArray dibClaimingBytes(int width, int height) {
     QByteArray size;
     put(size, 4, {width, height});
     return dib.insert(4, size);
+}
+
+// count damaged copies of a file, the same for the same seed: bytes set at
+// random, fields set to extreme values (mostly in the first 128 bytes, where
+// the headers are), pieces cut off, doubled or dropped.
+inline QList<QByteArray> mutants(const QByteArray &file, int count, quint32 seed) {
+    static const qint64 extremes[] = {0,      1,          0x7f,       0xff,      0x7fff,
+                                      0xffff, 0x7fffffff, 0x80000000, 0xffffffff};
+    QRandomGenerator random(seed);
+    QList<QByteArray> out;
+    while (out.size() < count) {
+        QByteArray bytes = file;
+        for (int edits = 1 + random.bounded(3); edits > 0 && !bytes.isEmpty(); --edits) {
+            const int size = int(bytes.size());
+            const int at = random.bounded(random.bounded(2) ? qMin(size, 128) : size);
+            switch (random.bounded(5)) {
+            case 0:
+                bytes[at] = char(random.bounded(256));
+                break;
+            case 1: {
+                QByteArray field;
+                put(field, 1 << random.bounded(3), {extremes[random.bounded(9)]});
+                bytes.replace(at, field.size(), field);
+                break;
+            }
+            case 2:
+                bytes.truncate(at);
+                break;
+            case 3:
+                bytes.insert(at, bytes.mid(random.bounded(size), random.bounded(64)));
+                break;
+            default:
+                bytes.remove(at, random.bounded(16));
+            }
+        }
+        out.append(bytes);
+    }
+    return out;
 }
 
 } // namespace pomiv::test

@@ -423,19 +423,6 @@ void ViewerTest::decodes_data() {
     bad("emf of absurd size", QByteArray(emf).replace(34, 2, "\x7f\x7f"));
     emf.replace(60, 2, "\xe8\x03").replace(64, 1, "\x58"); // 1000 characters after the header
     bad("emf description past its header", emf);
-
-    // Text in a metafile, one after the other: the converter once shut down
-    // the program's font configuration and took the program with it.
-    row("japanese text.emf", emfTextBytes(0), {40, 20}, QColor());
-    row("glyph indices.emf", emfTextBytes(0x10), {40, 20}, QColor());
-    // A bitmap header of 0, 1 or 4 bytes once made the converter spin for ever.
-    for (int biSize : {0, 1, 4})
-        bad(qPrintable(QStringLiteral("wmf bitmap header of %1 bytes").arg(biSize)),
-            wmfBitmapBytes(biSize, 4, 4));
-    // A few bytes that claim a gigabyte's picture.
-    bad("emf of 400 x 634399", emfBytes({400, 634399}, Qt::red));
-    bad("dib of 13 x 16777209", dibClaimingBytes(13, 16777209));
-    bad("wmf with a bitmap 655359 wide", wmfBitmapBytes(40, 655359, 1));
 }
 
 void ViewerTest::decodes() {
