@@ -92,9 +92,13 @@ int convertInHelper(const QByteArray &bytes, QImage *out) {
                 image = QImage();
         }
     }
-    if (image.isNull() || !helper.waitForFinished(int(qMax<qint64>(1, deadline.remainingTime()))) ||
-        helper.exitStatus() != QProcess::NormalExit || helper.exitCode() != 0 ||
-        helper.bytesAvailable() > 0)
+    // Anything after the pixels makes the answer malformed; a helper that
+    // goes on writing finds the pipe closed.
+    if (image.isNull() || helper.bytesAvailable() > 0)
+        return InvalidPicture;
+    helper.closeReadChannel(QProcess::StandardOutput);
+    if (!helper.waitForFinished(int(qMax<qint64>(1, deadline.remainingTime()))) ||
+        helper.exitStatus() != QProcess::NormalExit || helper.exitCode() != 0)
         return InvalidPicture;
     *out = image;
     return Ok;

@@ -52,6 +52,8 @@ class CorpusTest : public QObject {
 private slots:
     void shownOrRefused_data();
     void shownOrRefused();
+    void failedHelperRefuses_data();
+    void failedHelperRefuses();
 };
 
 void CorpusTest::shownOrRefused_data() {
@@ -106,6 +108,40 @@ void CorpusTest::shownOrRefused() {
         QCOMPARE(picture.isNull(), err != Ok);
         QVERIFY(err != Ok || metafile::withinBudget(picture.image.width(), picture.image.height()));
     }
+}
+
+void CorpusTest::failedHelperRefuses_data() {
+    // Stand-ins for a metafile helper gone wrong, as shell scripts.
+    QTest::addColumn<QByteArray>("script");
+    QTest::newRow("crashes") << QByteArray("kill -SEGV $$");
+    QTest::newRow("fails") << QByteArray("exit 3");
+    QTest::newRow("answers with the file") << QByteArray("exec cat");
+    QTest::newRow("answers too little") << QByteArray("printf 'PMVI\\2\\0\\0\\0\\1\\0\\0\\0abcd'");
+    QTest::newRow("answers too much")
+        << QByteArray("printf 'PMVI\\1\\0\\0\\0\\1\\0\\0\\0abcdefgh'");
+    QTest::newRow("claims beyond the budget")
+        << QByteArray("printf 'PMVI\\377\\377\\0\\0\\377\\377\\0\\0'; exec cat /dev/zero");
+    QTest::newRow("hangs") << QByteArray("exec sleep 600");
+    QTest::newRow("cannot be started") << QByteArray();
+}
+
+void CorpusTest::failedHelperRefuses() {
+    QFETCH(QByteArray, script);
+    QTemporaryDir dir;
+    const QString helper = dir.filePath("helper");
+    if (!script.isEmpty()) {
+        writeFile(helper, "#!/bin/sh\n" + script + "\n");
+        QFile::setPermissions(helper, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    const QString before = metafileHelper();
+    setMetafileHelper(helper);
+    writeFile(dir.filePath("a.emf"), emfBytes({10, 10}, Qt::red));
+    Picture picture;
+    const int err = decodeInTime(dir.filePath("a.emf"), &picture);
+    setMetafileHelper(before);
+    QCOMPARE(err, int(InvalidPicture));
+    // The real helper shows the same file.
+    QCOMPARE(decodePicture(dir.filePath("a.emf"), &picture), int(Ok));
 }
 
 QTEST_MAIN(CorpusTest)
