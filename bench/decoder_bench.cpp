@@ -78,20 +78,8 @@ int main(int argc, char *argv[]) {
     }
 
     std::printf("2. the test corpus (ms)\n");
-    const std::pair<const char *, QByteArray> seeds[] = {
-        {"jpg", jpegBytes({40, 30}, QColor(220, 20, 20), 6)},
-        {"bmp", imageBytes({21, 13}, Qt::green)},
-        {"dib", imageBytes({19, 7}, Qt::blue).mid(14)},
-        {"gif", gifBytes({6, 4}, {Qt::red, Qt::green, Qt::blue})},
-        {"ico", imageBytes({16, 16}, Qt::red, "ICO")},
-        {"cur", curBytes({16, 16}, Qt::blue)},
-        {"emf", emfBytes({30, 20}, Qt::green)},
-        {"emf text", emfTextBytes(0x10)},
-        {"wmf", wmfBitmapBytes(40, 4, 4)},
-    };
-    QList<QByteArray> hostile{wmfBitmapBytes(0, 4, 4),          wmfBitmapBytes(1, 4, 4),
-                              wmfBitmapBytes(4, 4, 4),          wmfBitmapBytes(40, 655359, 1),
-                              emfBytes({400, 634399}, Qt::red), dibClaimingBytes(13, 16777209)};
+    const auto seeds = sampleOfEachType();
+    const QList<QByteArray> hostile = hostileFiles();
     for (const QByteArray &h : hostile)
         std::printf("  hostile %-4lld bytes: %7.2f\n", qint64(h.size()),
                     timed(write(dir, "hostile", h)));

@@ -1,6 +1,7 @@
 // One libFuzzer target per reader of outside bytes; the build picks the
 // reader with a definition (see CMakeLists.txt). Each target feeds the bytes
 // through the reader's real path, files included.
+#include "platform/DataFile.h"
 #include "platform/PictureDecoder.h"
 #include "settings/SettingsFile.h"
 #include "settings/Shared.h"
@@ -20,7 +21,7 @@ namespace {
 
 QTemporaryDir *folder;
 
-void writeInput(const QString &name, const uint8_t *data, size_t size) {
+[[maybe_unused]] void writeInput(const QString &name, const uint8_t *data, size_t size) {
     QFile file(folder->filePath(name));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write %s", qPrintable(file.fileName()));
@@ -79,15 +80,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         qFatal("decoder gave %d", err);
     if (err == 0 && qint64(picture.image.width()) * picture.image.height() > 16384LL * 8192)
         qFatal("picture beyond the budget");
-#elif defined(FUZZ_SETTINGS)
-    writeInput(QLatin1String(settingsFileName), data, size);
-    QStringList fields;
-    readSettings(&fields);
-    readSettingsFolders();
-#elif defined(FUZZ_POMIINI)
-    writeInput(QLatin1String(PomiIni::fileName), data, size);
-    QStringList entries;
-    PomiIni::read(&entries);
+#elif defined(FUZZ_SETTINGS) || defined(FUZZ_POMIINI)
+    // The text as the data files are read (reading the file itself allocates
+    // its largest size each time, which would slow the fuzzer a thousandfold).
+    const QString text =
+        decodeDataText(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+#ifdef FUZZ_SETTINGS
+    readSettingsFields(text);
+    readSettingsFields(text, 2);
+#else
+    for (const QString &line : splitDataLines(text))
+        PomiIni::entryOf(line);
+#endif
 #elif defined(FUZZ_PAGEDECODING)
     // The first line stands for the Content-Type header, the rest for the
     // page; it is decoded in two pieces, as it arrives.

@@ -47,7 +47,6 @@ constexpr double screenDpi = 96.0;
 
 #ifdef Q_OS_UNIX
 constexpr int cpuSeconds = 5;
-constexpr rlim_t addressSpaceBytes = rlim_t(1) << 30;
 
 // Nothing but standard input, output and error stays open, whatever the
 // program had open when it started the helper.
@@ -100,6 +99,7 @@ void confine() {
     signal(SIGXFSZ, SIG_IGN); // a write to a file fails rather than kills
 #ifndef POMIV_SANITIZED
     // The address sanitizer reserves terabytes of address space up front.
+    constexpr rlim_t addressSpaceBytes = rlim_t(1) << 30;
     setLimit(RLIMIT_AS, addressSpaceBytes, addressSpaceBytes);
 #endif
 #endif

@@ -191,4 +191,35 @@ inline QList<QByteArray> mutants(const QByteArray &file, int count, quint32 seed
     return out;
 }
 
+// A small file of each type the viewer shows, by type.
+inline QList<std::pair<const char *, QByteArray>> sampleOfEachType() {
+    const QColor red(220, 20, 20), green(20, 200, 40), blue(30, 40, 210);
+    return {
+        {"jpg", jpegBytes({40, 30}, red, 6)},       {"bmp", imageBytes({21, 13}, green)},
+        {"dib", imageBytes({19, 7}, blue).mid(14)}, {"gif", gifBytes({6, 4}, {red, green, blue})},
+        {"ico", imageBytes({16, 16}, red, "ICO")},  {"cur", curBytes({16, 16}, blue)},
+        {"emf", emfBytes({30, 20}, green)},         {"emf", emfTextBytes(0x10)},
+        {"wmf", wmfBitmapBytes(40, 4, 4)}};
+}
+
+// Files that once froze the program (bitmap headers of 0, 1 or 4 bytes) or
+// claim a picture of a gigabyte or more in a few bytes: none is a picture.
+inline QList<QByteArray> hostileFiles() {
+    auto with = [](QByteArray bytes, qsizetype at, int width, qint64 value) {
+        QByteArray field;
+        put(field, width, {value});
+        return bytes.replace(at, width, field);
+    };
+    const QByteArray jpeg = jpegBytes({40, 30}, Qt::red);
+    return {wmfBitmapBytes(0, 4, 4),
+            wmfBitmapBytes(1, 4, 4),
+            wmfBitmapBytes(4, 4, 4),
+            wmfBitmapBytes(40, 655359, 1),
+            emfBytes({400, 634399}, Qt::red),
+            dibClaimingBytes(13, 16777209),
+            with(imageBytes({4, 4}, Qt::red), 18, 8, 40000LL << 32 | 40000),
+            with(gifBytes({4, 4}, {Qt::red}), 6, 4, 0xffffffff),
+            with(jpeg, jpeg.indexOf("\xff\xc0") + 5, 4, 0x60ea60ea)}; // 60000 x 60000
+}
+
 } // namespace pomiv::test
