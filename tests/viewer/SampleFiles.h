@@ -154,39 +154,30 @@ inline QByteArray dibClaimingBytes(int width, int height) {
 }
 
 // count damaged copies of a file, the same for the same seed: bytes set at
-// random, fields set to extreme values (mostly in the first 128 bytes, where
-// the headers are), pieces cut off, doubled or dropped.
+// random or to extreme values (mostly in the first 128 bytes, where the
+// headers are), pieces cut off, doubled or dropped.
 inline QList<QByteArray> mutants(const QByteArray &file, int count, quint32 seed) {
-    static const qint64 extremes[] = {0,      1,          0x7f,       0xff,      0x7fff,
-                                      0xffff, 0x7fffffff, 0x80000000, 0xffffffff};
+    static const qint64 extremes[] = {0, 1, 0x7f, 0xff, 0x7fff, 0xffff, 0x7fffffff, 0xffffffff};
     QRandomGenerator random(seed);
     QList<QByteArray> out;
     while (out.size() < count) {
-        QByteArray bytes = file;
-        for (int edits = 1 + random.bounded(3); edits > 0 && !bytes.isEmpty(); --edits) {
-            const int size = int(bytes.size());
-            const int at = random.bounded(random.bounded(2) ? qMin(size, 128) : size);
-            switch (random.bounded(5)) {
-            case 0:
-                bytes[at] = char(random.bounded(256));
-                break;
-            case 1: {
-                QByteArray field;
-                put(field, 1 << random.bounded(3), {extremes[random.bounded(9)]});
-                bytes.replace(at, field.size(), field);
-                break;
-            }
-            case 2:
-                bytes.truncate(at);
-                break;
-            case 3:
-                bytes.insert(at, bytes.mid(random.bounded(size), random.bounded(64)));
-                break;
-            default:
-                bytes.remove(at, random.bounded(16));
-            }
+        QByteArray b = file, field;
+        for (int edits = 1 + random.bounded(3); edits > 0 && !b.isEmpty(); --edits) {
+            const int at =
+                random.bounded(random.bounded(2) ? qMin(int(b.size()), 128) : int(b.size()));
+            put(field = {}, 1 << random.bounded(3), {extremes[random.bounded(8)]});
+            const int how = random.bounded(5);
+            if (how == 0)
+                b[at] = char(random.bounded(256));
+            else if (how == 1)
+                b.replace(at, field.size(), field);
+            else if (how == 2)
+                b.truncate(at);
+            else
+                how == 3 ? b.insert(at, b.mid(random.bounded(int(b.size())), random.bounded(64)))
+                         : b.remove(at, random.bounded(16));
         }
-        out.append(bytes);
+        out.append(b);
     }
     return out;
 }
