@@ -410,19 +410,11 @@ void ViewerTest::decodes_data() {
     // Types Qt reads that the program does not offer.
     bad("png", imageBytes({8, 8}, Qt::red, "PNG"));
     bad("svg", "<svg xmlns='http://www.w3.org/2000/svg' width='4' height='4'/>");
-    // Broken files that carry a signature.
-    QByteArray emf = emfBytes({20, 20}, Qt::red);
+    // Broken files that carry a signature (more in the corpus test).
     bad("jpeg cut after its start", jpegBytes({20, 20}, Qt::red).left(4));
     bad("bmp header only", imageBytes({20, 20}, Qt::red).left(20));
     bad("wmf header only", wmfBytes({20, 20}, Qt::red).left(22 + 18));
-    bad("emf header only", emf.left(108));
-    bad("emf header, garbage after", emf.left(108) + QByteArray(64, '\xff'));
-    bad("emf without its end record", emf.chopped(20));
-    // Damaged so that trusting its offsets would read past the end.
-    bad("emf record running past the end", QByteArray(emf).replace(112, 1, "\x40"));
-    bad("emf of absurd size", QByteArray(emf).replace(34, 2, "\x7f\x7f"));
-    emf.replace(60, 2, "\xe8\x03").replace(64, 1, "\x58"); // 1000 characters after the header
-    bad("emf description past its header", emf);
+    bad("emf header only", emfBytes({20, 20}, Qt::red).left(108));
 }
 
 void ViewerTest::decodes() {
