@@ -196,11 +196,6 @@ inline QList<std::pair<const char *, QByteArray>> sampleOfEachType() {
 // Files that once froze the program (bitmap headers of 0, 1 or 4 bytes) or
 // claim a picture of a gigabyte or more in a few bytes: none is a picture.
 inline QList<QByteArray> hostileFiles() {
-    auto with = [](QByteArray bytes, qsizetype at, int width, qint64 value) {
-        QByteArray field;
-        put(field, width, {value});
-        return bytes.replace(at, width, field);
-    };
     const QByteArray jpeg = jpegBytes({40, 30}, Qt::red);
     return {wmfBitmapBytes(0, 4, 4),
             wmfBitmapBytes(1, 4, 4),
@@ -208,9 +203,9 @@ inline QList<QByteArray> hostileFiles() {
             wmfBitmapBytes(40, 655359, 1),
             emfBytes({400, 634399}, Qt::red),
             dibClaimingBytes(13, 16777209),
-            with(imageBytes({4, 4}, Qt::red), 18, 8, 40000LL << 32 | 40000),
-            with(gifBytes({4, 4}, {Qt::red}), 6, 4, 0xffffffff),
-            with(jpeg, jpeg.indexOf("\xff\xc0") + 5, 4, 0x60ea60ea)}; // 60000 x 60000
+            imageBytes({4, 4}, Qt::red).replace(18, 8, QByteArray::fromHex("409c0000409c0000")),
+            gifBytes({4, 4}, {Qt::red}).replace(6, 4, "\xff\xff\xff\xff"),
+            QByteArray(jpeg).replace(jpeg.indexOf("\xff\xc0") + 5, 4, "\xea\x60\xea\x60")};
 }
 
 } // namespace pomiv::test

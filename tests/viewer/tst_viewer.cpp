@@ -348,8 +348,7 @@ void ViewerTest::hostileMetafilesInAFolder_data() {
     QTest::addColumn<QList<QByteArray>>("files");
     QTest::addColumn<int>("refused");
     QTest::newRow("text, then glyph indices") << QList{emfTextBytes(0), emfTextBytes(0x10)} << 0;
-    QTest::newRow("bitmap headers of 0, 1, 4 bytes")
-        << QList{wmfBitmapBytes(0, 4, 4), wmfBitmapBytes(1, 4, 4), wmfBitmapBytes(4, 4, 4)} << 3;
+    QTest::newRow("bitmap headers of 0, 1, 4 bytes") << hostileFiles().mid(0, 3) << 3;
 }
 
 void ViewerTest::hostileMetafilesInAFolder() {
@@ -362,13 +361,10 @@ void ViewerTest::hostileMetafilesInAFolder() {
     QElapsedTimer clock;
     clock.start();
     QVERIFY(open(1, 0, "*.*"));
-    for (int i = 0; i <= files.size(); ++i) {
-        QVERIFY2(clock.restart() < 6000, qPrintable(m_v->windowTitle()));
-        const QString name = i < files.size() ? QStringLiteral("a%1.mf").arg(i) : "p0.bmp";
-        QCOMPARE(m_v->windowTitle(), titleFor(name));
-        if (i < files.size())
-            step(Qt::Key_Right);
-    }
+    for (int i = 0; i < files.size(); ++i, step(Qt::Key_Right))
+        QVERIFY(clock.restart() < 6000 &&
+                m_v->windowTitle() == titleFor(QStringLiteral("a%1.mf").arg(i)));
+    QVERIFY(clock.restart() < 6000);
     QVERIFY_AT(files.size(), 0);
     QCOMPARE(m_boxes->shown().size(), refused);
 }
