@@ -18,10 +18,17 @@ struct Picture {
 
 // Reads a picture file: jpg, bmp, dib (with or without a file header), gif,
 // ico and cur through Qt's readers, the reader chosen from the content and not
-// from the name; emf and wmf through their SVG conversions, drawn at the
-// metafile's own size. A JPEG's orientation tag is applied.
-// Ok; InvalidPicture when the content is no picture read here; FileNotFound
-// when there is no file at the path; GeneralFailure when it cannot be read.
+// from the name; emf and wmf converted in a helper process (pomiv-metafile)
+// and drawn at the metafile's own size. A JPEG's orientation tag is applied.
+// A picture that declares more pixels than the budget is not decoded.
+// Ok; InvalidPicture when the content is no picture read here (a metafile
+// the helper could not convert too); FileNotFound when there is no file at
+// the path; GeneralFailure when it cannot be read.
 int decodePicture(const QString &path, Picture *picture);
+
+// The metafile helper: pomiv-metafile beside the program, unless another is
+// named (tests and benchmarks run from elsewhere).
+QString metafileHelper();
+void setMetafileHelper(const QString &path);
 
 } // namespace pomiv

@@ -26,13 +26,6 @@ QFont designFont(const QString &family, double pointSize, bool bold) {
     return font;
 }
 
-void installFontSubstitutions() {
-    QFont::insertSubstitution(QString::fromUtf8(fontPGothic), QStringLiteral("IPAPGothic"));
-    QFont::insertSubstitution(QString::fromUtf8(fontGothic), QStringLiteral("IPAGothic"));
-    QFont::insertSubstitution(QString::fromUtf8(fontMincho), QStringLiteral("IPAMincho"));
-    QFont::insertSubstitution(QString::fromUtf8(fontPMincho), QStringLiteral("IPAPMincho"));
-}
-
 void setBusyPointer(QWidget *w) {
     w->setCursor(Qt::WaitCursor);
 }

@@ -1,5 +1,7 @@
 #include "tests/support/TestSupport.h"
 
+#include "platform/PictureDecoder.h"
+
 #include <QCursor>
 #include <QDir>
 #include <QFile>
@@ -8,6 +10,11 @@
 #include <QTest>
 
 namespace pomiv::test {
+
+static void useBuiltMetafileHelper() {
+    setMetafileHelper(QStringLiteral(POMIV_METAFILE_HELPER));
+}
+Q_COREAPP_STARTUP_FUNCTION(useBuiltMetafileHelper)
 
 MsgAnswer ScriptedMessageBoxes::show(QWidget *, const QString &text, MsgButtons buttons,
                                      MsgIcon icon) {

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QList>
+#include <QRandomGenerator>
 
 // Small picture files of every type the viewer shows, made here for the
 // tests so that no sample comes from elsewhere.
@@ -101,6 +102,110 @@ inline QByteArray wmfBytes(QSize size, QColor colour) {
     put(wmf, 2, {4, 0, 0x012D, 0, 7, 0, 0x041B, bottom, right, 0, 0}); // selected; rectangle
     put(wmf, 2, {3, 0, 0});                                            // end
     return wmf;
+}
+
+// Damaged and hostile files that once crashed or froze the program.
+
+// An enhanced metafile writing "日本語" in "MS Gothic" with one ExtTextOutW
+// record, its options as given (0x10: glyph indices).
+inline QByteArray emfTextBytes(int options) {
+    QByteArray emf = emfBytes({40, 20}, Qt::white).chopped(20 + 12 + 24);
+    put(emf, 4, {82, 104, 2, -16, 0, 0, 0, 400, 0x80000000, 0}); // font, Shift_JIS
+    const QString face = QStringLiteral("MS Gothic");
+    for (int i = 0; i < 32; ++i)
+        put(emf, 2, {i < face.size() ? face[i].unicode() : 0});
+    put(emf, 4, {37, 12, 2});
+    put(emf, 4, {84, 96, 0, 0, 40, 20, 1, 0, 0, 2, 2, 3, 76, options, 0, 0, 40, 20, 84});
+    put(emf, 2, {0x65e5, 0x672c, 0x8a9e, 0});
+    put(emf, 4, {8, 8, 8});
+    put(emf, 4, {14, 20, 0, 16, 20});
+    QByteArray counts; // bytes, records, handles
+    put(counts, 4, {emf.size(), 6, 3});
+    return emf.replace(48, 12, counts);
+}
+
+// A placeable metafile whose one StretchDIB record carries a bitmap header
+// of biSize bytes claiming width x height pixels, 2 KB long in all.
+inline QByteArray wmfBitmapBytes(int biSize, int width, int height) {
+    QByteArray wmf = wmfBytes({26, 20}, Qt::white).chopped(6);
+    QByteArray dib;
+    put(dib, 4, {biSize, width, height});
+    put(dib, 2, {1, 1});
+    put(dib, 4, {0, 0, 0, 0, 0, 0, 0xffffff, 0});
+    dib += QByteArray(2048 - wmf.size() - 6 - 28 - dib.size(), '\x55');
+    const int words = (28 + dib.size()) / 2;
+    put(wmf, 2, {words & 0xffff, words >> 16, 0x0F43, 0x0020, 0x00CC, 0, 1, 1, 0, 0, 20, 26, 0, 0});
+    wmf += dib;
+    put(wmf, 2, {3, 0, 0});
+    QByteArray sizes; // the file's words, the largest record's
+    put(sizes, 4, {(wmf.size() - 22) / 2});
+    put(sizes, 2, {1});
+    put(sizes, 4, {words});
+    return wmf.replace(22 + 6, 10, sizes);
+}
+
+// A packed bitmap (no file header) of a few bytes claiming width x height.
+inline QByteArray dibClaimingBytes(int width, int height) {
+    QByteArray dib = imageBytes({1, 1}, Qt::red).mid(14);
+    dib.replace(4, 8, QByteArray());
+    QByteArray size;
+    put(size, 4, {width, height});
+    return dib.insert(4, size);
+}
+
+// count damaged copies of a file, the same for the same seed: bytes set at
+// random or to extreme values (mostly in the first 128 bytes, where the
+// headers are), pieces cut off, doubled or dropped.
+inline QList<QByteArray> mutants(const QByteArray &file, int count, quint32 seed) {
+    static const qint64 extremes[] = {0, 1, 0x7f, 0xff, 0x7fff, 0xffff, 0x7fffffff, 0xffffffff};
+    QRandomGenerator random(seed);
+    QList<QByteArray> out;
+    while (out.size() < count) {
+        QByteArray b = file, field;
+        for (int edits = 1 + random.bounded(3); edits > 0 && !b.isEmpty(); --edits) {
+            const int at =
+                random.bounded(random.bounded(2) ? qMin(int(b.size()), 128) : int(b.size()));
+            put(field = {}, 1 << random.bounded(3), {extremes[random.bounded(8)]});
+            const int how = random.bounded(5);
+            if (how == 0)
+                b[at] = char(random.bounded(256));
+            else if (how == 1)
+                b.replace(at, field.size(), field);
+            else if (how == 2)
+                b.truncate(at);
+            else
+                how == 3 ? b.insert(at, b.mid(random.bounded(int(b.size())), random.bounded(64)))
+                         : b.remove(at, random.bounded(16));
+        }
+        out.append(b);
+    }
+    return out;
+}
+
+// A small file of each type the viewer shows, by type.
+inline QList<std::pair<const char *, QByteArray>> sampleOfEachType() {
+    const QColor red(220, 20, 20), green(20, 200, 40), blue(30, 40, 210);
+    return {
+        {"jpg", jpegBytes({40, 30}, red, 6)},       {"bmp", imageBytes({21, 13}, green)},
+        {"dib", imageBytes({19, 7}, blue).mid(14)}, {"gif", gifBytes({6, 4}, {red, green, blue})},
+        {"ico", imageBytes({16, 16}, red, "ICO")},  {"cur", curBytes({16, 16}, blue)},
+        {"emf", emfBytes({30, 20}, green)},         {"emf", emfTextBytes(0x10)},
+        {"wmf", wmfBitmapBytes(40, 4, 4)}};
+}
+
+// Files that once froze the program (bitmap headers of 0, 1 or 4 bytes) or
+// claim a picture of a gigabyte or more in a few bytes: none is a picture.
+inline QList<QByteArray> hostileFiles() {
+    const QByteArray jpeg = jpegBytes({40, 30}, Qt::red);
+    return {wmfBitmapBytes(0, 4, 4),
+            wmfBitmapBytes(1, 4, 4),
+            wmfBitmapBytes(4, 4, 4),
+            wmfBitmapBytes(40, 655359, 1),
+            emfBytes({400, 634399}, Qt::red),
+            dibClaimingBytes(13, 16777209),
+            imageBytes({4, 4}, Qt::red).replace(18, 8, QByteArray::fromHex("409c0000409c0000")),
+            gifBytes({4, 4}, {Qt::red}).replace(6, 4, "\xff\xff\xff\xff"),
+            QByteArray(jpeg).replace(jpeg.indexOf("\xff\xc0") + 5, 4, "\xea\x60\xea\x60")};
 }
 
 } // namespace pomiv::test

@@ -11,6 +11,7 @@
 #include "viewer/f1.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -70,6 +71,8 @@ private slots:
     void list();
     void pictureLeftRuleAndDrag();
     void animatedGifPlays();
+    void hostileMetafilesInAFolder_data();
+    void hostileMetafilesInAFolder();
     void decodes_data();
     void decodes();
     void decodedAheadAndNoMoreThanThreeHeld();
@@ -360,6 +363,31 @@ void ViewerTest::animatedGifPlays() {
     QTRY_COMPARE(m_v->g->image().pixelColor(0, 0), QColor(Qt::blue));
 }
 
+void ViewerTest::hostileMetafilesInAFolder_data() {
+    QTest::addColumn<QList<QByteArray>>("files");
+    QTest::addColumn<int>("refused");
+    QTest::newRow("text, then glyph indices") << QList{emfTextBytes(0), emfTextBytes(0x10)} << 0;
+    QTest::newRow("bitmap headers of 0, 1, 4 bytes") << hostileFiles().mid(0, 3) << 3;
+}
+
+void ViewerTest::hostileMetafilesInAFolder() {
+    // Decoded ahead as the viewer opens, each is shown or refused in good
+    // time, and the picture after them is shown.
+    QFETCH(QList<QByteArray>, files);
+    QFETCH(int, refused);
+    for (int i = 0; i < files.size(); ++i)
+        writeFile(pathOf(QStringLiteral("a%1.mf").arg(i)), files[i]);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(open(1, 0, "*.*"));
+    for (int i = 0; i < files.size(); ++i, step(Qt::Key_Right))
+        QVERIFY(clock.restart() < 6000 &&
+                m_v->windowTitle() == titleFor(QStringLiteral("a%1.mf").arg(i)));
+    QVERIFY(clock.restart() < 6000);
+    QVERIFY_AT(files.size(), 0);
+    QCOMPARE(m_boxes->shown().size(), refused);
+}
+
 // The pictures: decoded by type or refused, and decoded ahead.
 
 void ViewerTest::decodes_data() {
@@ -397,19 +425,11 @@ void ViewerTest::decodes_data() {
     // Types Qt reads that the program does not offer.
     bad("png", imageBytes({8, 8}, Qt::red, "PNG"));
     bad("svg", "<svg xmlns='http://www.w3.org/2000/svg' width='4' height='4'/>");
-    // Broken files that carry a signature.
-    QByteArray emf = emfBytes({20, 20}, Qt::red);
+    // Broken files that carry a signature (more in the corpus test).
     bad("jpeg cut after its start", jpegBytes({20, 20}, Qt::red).left(4));
     bad("bmp header only", imageBytes({20, 20}, Qt::red).left(20));
     bad("wmf header only", wmfBytes({20, 20}, Qt::red).left(22 + 18));
-    bad("emf header only", emf.left(108));
-    bad("emf header, garbage after", emf.left(108) + QByteArray(64, '\xff'));
-    bad("emf without its end record", emf.chopped(20));
-    // Damaged so that trusting its offsets would read past the end.
-    bad("emf record running past the end", QByteArray(emf).replace(112, 1, "\x40"));
-    bad("emf of absurd size", QByteArray(emf).replace(34, 2, "\x7f\x7f"));
-    emf.replace(60, 2, "\xe8\x03").replace(64, 1, "\x58"); // 1000 characters after the header
-    bad("emf description past its header", emf);
+    bad("emf header only", emfBytes({20, 20}, Qt::red).left(108));
 }
 
 void ViewerTest::decodes() {
@@ -424,6 +444,8 @@ void ViewerTest::decodes() {
     if (result != Ok)
         return;
     QCOMPARE(picture.image.size(), size);
+    if (!colour.isValid())
+        return;
     const QColor m = picture.image.pixelColor(size.width() / 2, size.height() / 2);
     QVERIFY2(qAbs(m.red() - colour.red()) <= 12 && qAbs(m.green() - colour.green()) <= 12 &&
                  qAbs(m.blue() - colour.blue()) <= 12,

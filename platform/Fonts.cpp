@@ -1,0 +1,14 @@
+// Kept apart from the widget helpers: the metafile helper, which has no
+// widgets, draws text with the same fonts.
+#include "platform/Ui.h"
+
+namespace pomiv {
+
+void installFontSubstitutions() {
+    QFont::insertSubstitution(QString::fromUtf8(fontPGothic), QStringLiteral("IPAPGothic"));
+    QFont::insertSubstitution(QString::fromUtf8(fontGothic), QStringLiteral("IPAGothic"));
+    QFont::insertSubstitution(QString::fromUtf8(fontMincho), QStringLiteral("IPAMincho"));
+    QFont::insertSubstitution(QString::fromUtf8(fontPMincho), QStringLiteral("IPAPMincho"));
+}
+
+} // namespace pomiv
