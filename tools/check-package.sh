@@ -16,15 +16,7 @@ set -euo pipefail
 dpkg-query -W -f='${db:Status-Status}' pomiv 2>/dev/null | grep -qx installed ||
   { echo "pomiv is not installed" >&2; exit 2; }
 
-tools=(xvfb xdotool)
-missing=()
-for pkg in "${tools[@]}"; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+"$(dirname "$0")/install-deps.sh" xvfb xdotool
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 user=pomivcheck

@@ -6,20 +6,10 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build="$top/build"
 
-# What the build needs, then the packaging tools.
+# What the build needs, then the packaging tools (CPack's DEB generator
+# needs dpkg-dev and file).
 "$top/tools/install-deps.sh"
-tools=(dpkg-dev file lintian desktop-file-utils appstream)
-missing=()
-for pkg in "${tools[@]}"; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+"$top/tools/install-deps.sh" dpkg-dev file lintian desktop-file-utils appstream
 
 # Only the program and the files installed with it, with Debian's hardening
 # flags; the tests are not needed.
