@@ -16,6 +16,9 @@ set -euo pipefail
 dpkg-query -W -f='${db:Status-Status}' pomiv 2>/dev/null | grep -qx installed ||
   { echo "pomiv is not installed" >&2; exit 2; }
 
+# A user who cannot reach the root folder cannot start anything.
+[ "$(( $(stat -c '0%a' /) & 1 ))" -eq 1 ] ||
+  { echo "/ has mode $(stat -c %a /): no other user can use this machine" >&2; exit 2; }
 "$(dirname "$0")/install-deps.sh" xvfb xdotool
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -106,9 +109,10 @@ ls -l "$config"
 echo "pmvf2.ini: $(tr -d '\r' <"$config/pmvf2.ini")"
 
 # Whatever changed since the stamp, besides the configuration folder and the
-# folder it was made in. /tmp/.X11-unix and the server's lock belong to Xvfb.
+# folder it was made in. /tmp/.X11-unix, the server's lock and the keyboard
+# maps it compiles into /var/lib/xkb belong to Xvfb.
 changed=$(find / -xdev \( -path /proc -o -path /sys -o -path /dev -o -path "$work" \
-  -o -path /tmp/.X11-unix -o -path "/tmp/.X${display#:}-lock" \) -prune \
+  -o -path /tmp/.X11-unix -o -path "/tmp/.X${display#:}-lock" -o -path /var/lib/xkb \) -prune \
   -o -cnewer "$work/stamp" -print |
   grep -vx -e "$home/.config" -e "$config" -e "$config/pmvf2.ini" -e "$config/pomi.ini" || true)
 [ -z "$changed" ] || fail "the program wrote outside $config:
