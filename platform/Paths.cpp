@@ -36,8 +36,19 @@ static bool folderWritable(const QString &dir) {
     return probe.open();
 }
 
+QString installedProgramDir() {
+    return QStringLiteral(POMIV_INSTALLED_BINDIR);
+}
+
+static bool sameFolder(const QString &a, const QString &b) {
+    const QFileInfo fa(a), fb(b);
+    if (fa.exists() && fb.exists())
+        return fa.canonicalFilePath() == fb.canonicalFilePath();
+    return QDir::cleanPath(a) == QDir::cleanPath(b);
+}
+
 QString appDirFor(const QString &programDir) {
-    if (folderWritable(programDir))
+    if (!sameFolder(programDir, installedProgramDir()) && folderWritable(programDir))
         return QDir::toNativeSeparators(programDir) + pathSeparator();
     const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     QDir().mkpath(config);

@@ -19,10 +19,14 @@ bool holdsPathSeparator(const QString &text);
 QString withTrailingSeparator(const QString &folder);
 
 // Where the program keeps its data files: the program's folder plus one
-// separator, appended unconditionally. When that folder cannot be written
-// (an installed copy), the per-user configuration folder instead, created
-// on first use, so settings are never silently lost.
+// separator, appended unconditionally. When that folder cannot be written, or
+// is the folder the program is installed into, the per-user configuration
+// folder instead, created on first use, so settings are never silently lost.
 QString appDirFor(const QString &programDir);
+
+// The folder an installed copy of the program lives in (/usr/bin for the
+// Debian package).
+QString installedProgramDir();
 
 // The program's own folder; tests may put another in its place.
 QString programDir();

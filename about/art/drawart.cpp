@@ -2,6 +2,9 @@
 // (32 x 32, PNG) into the folder given on the command line. The pictures are
 // kept beside this program; run it again after changing a drawing:
 //   cmake --build build --target pomiv_drawart && build/about/pomiv_drawart about/art
+// With --icons it draws the icon for the desktop's icon theme instead: the
+// same drawing at the theme's usual sizes and as SVG, laid out as
+// FOLDER/hicolor/<size>/apps/pomiv.<png|svg>.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,9 +12,11 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSvgGenerator>
 #include <QTextStream>
 
 namespace {
@@ -29,9 +34,13 @@ void drawPrint(QPainter &p, const QRectF &r, const QColor &sky, const QColor &hi
     p.drawPath(frame);
     p.setPen(Qt::NoPen);
 
+    // Everything below stays inside the print's picture area; the clip only
+    // keeps the pictures' pixels as they were drawn first. The SVG output
+    // cannot carry a clip and needs none.
     const QRectF in = r.adjusted(border, border, -border, -border);
     p.save();
-    p.setClipRect(in);
+    if (p.paintEngine()->type() != QPaintEngine::SVG)
+        p.setClipRect(in);
     QLinearGradient skyFill(in.topLeft(), in.bottomLeft());
     skyFill.setColorAt(0, sky.lighter(135));
     skyFill.setColorAt(1, sky);
@@ -137,10 +146,8 @@ QImage drawBanner() {
     return img;
 }
 
-QImage drawIcon() {
-    QImage img(32, 32, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    QPainter p(&img);
+// The icon on a 32 x 32 grid; the painter may scale it to any size.
+void paintIcon(QPainter &p) {
     p.setRenderHint(QPainter::Antialiasing);
     p.save();
     p.translate(14, 17);
@@ -152,8 +159,49 @@ QImage drawIcon() {
     p.rotate(5);
     drawPrint(p, QRectF(-12, -10, 24, 20), QColor(90, 160, 220), QColor(60, 150, 110), 2.2);
     p.restore();
+}
+
+QImage drawIcon(int size) {
+    QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.scale(size / 32.0, size / 32.0);
+    paintIcon(p);
     p.end();
     return img;
+}
+
+bool drawScalableIcon(const QString &file) {
+    QSvgGenerator svg;
+    svg.setFileName(file);
+    svg.setSize(QSize(32, 32));
+    svg.setViewBox(QRect(0, 0, 32, 32));
+    svg.setTitle(QStringLiteral("pomiv"));
+    QPainter p;
+    if (!p.begin(&svg))
+        return false;
+    paintIcon(p);
+    return p.end();
+}
+
+// The icon theme's usual sizes up to the largest a desktop asks for.
+bool drawThemeIcons(const QDir &out, QTextStream &err) {
+    const QString apps = QStringLiteral("hicolor/%1/apps");
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = apps.arg(QStringLiteral("%1x%1").arg(size));
+        const QString file = out.filePath(dir + QStringLiteral("/pomiv.png"));
+        if (!out.mkpath(dir) || !drawIcon(size).save(file, "PNG")) {
+            err << "cannot write " << file << '\n';
+            return false;
+        }
+    }
+    const QString dir = apps.arg(QStringLiteral("scalable"));
+    const QString file = out.filePath(dir + QStringLiteral("/pomiv.svg"));
+    if (!out.mkpath(dir) || !drawScalableIcon(file)) {
+        err << "cannot write " << file << '\n';
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -162,18 +210,22 @@ int main(int argc, char *argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QTextStream err(stderr);
-    if (argc != 2) {
-        err << "usage: pomiv_drawart OUTPUT_FOLDER\n";
+    const QStringList args = app.arguments().mid(1);
+    const bool themeIcons = args.size() == 2 && args[0] == QStringLiteral("--icons");
+    if (args.size() != 1 && !themeIcons) {
+        err << "usage: pomiv_drawart [--icons] OUTPUT_FOLDER\n";
         return 2;
     }
-    const QDir out(QString::fromLocal8Bit(argv[1]));
+    const QDir out(args.last());
+    if (themeIcons)
+        return drawThemeIcons(out, err) ? 0 : 1;
     const QString banner = out.filePath(QStringLiteral("banner.jpg"));
     const QString icon = out.filePath(QStringLiteral("icon.png"));
     if (!drawBanner().save(banner, "JPEG", 92)) {
         err << "cannot write " << banner << '\n';
         return 1;
     }
-    if (!drawIcon().save(icon, "PNG")) {
+    if (!drawIcon(32).save(icon, "PNG")) {
         err << "cannot write " << icon << '\n';
         return 1;
     }

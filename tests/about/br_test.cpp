@@ -1,5 +1,6 @@
 // The version dialog: its texts and pictures, the keys that close it, and
-// that there is only ever one.
+// that there is only ever one. The icons installed for the desktop are the
+// program's own icon.
 
 #include "about/ProgramArt.h"
 #include "about/br.h"
@@ -8,8 +9,12 @@
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
+#include <QImage>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -95,6 +100,34 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!dialog);
         QVERIFY(open());
+    }
+
+    // Every size the icon theme gets is drawn at that size; the 32 x 32 one is
+    // the very icon the windows carry, and the scalable one is a whole SVG.
+    void themeIcons() {
+        QTemporaryDir out;
+        QProcess draw;
+        draw.start(QStringLiteral(POMIV_DRAWART), {QStringLiteral("--icons"), out.path()});
+        QVERIFY(draw.waitForFinished(60000));
+        QCOMPARE(draw.exitCode(), 0);
+        const QDir hicolor(out.filePath(QStringLiteral("hicolor")));
+        const QStringList sizes = hicolor.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QVERIFY2(sizes.contains("16x16") && sizes.contains("256x256") && sizes.contains("scalable"),
+                 qPrintable(sizes.join(' ')));
+        for (const QString &size : sizes) {
+            if (size == QStringLiteral("scalable"))
+                continue;
+            const QImage icon(hicolor.filePath(size + "/apps/pomiv.png"));
+            const int n = size.section('x', 0, 0).toInt();
+            QCOMPARE(icon.size(), QSize(n, n));
+            QVERIFY2(icon.pixelColor(n / 2, n / 2).alpha() == 255, qPrintable(size));
+        }
+        QCOMPARE(
+            QImage(hicolor.filePath("32x32/apps/pomiv.png")).convertToFormat(QImage::Format_ARGB32),
+            programIconPicture().toImage().convertToFormat(QImage::Format_ARGB32));
+        QSvgRenderer svg(hicolor.filePath("scalable/apps/pomiv.svg"));
+        QVERIFY(svg.isValid());
+        QCOMPARE(svg.viewBox(), QRect(0, 0, 32, 32));
     }
 };
 

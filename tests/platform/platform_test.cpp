@@ -45,6 +45,9 @@ private slots:
         QCOMPARE(fallback,
                  QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/");
         QVERIFY(QFileInfo(fallback).isDir());
+        // An installed copy keeps its data per user even when its folder
+        // could be written (root), so nothing lands among the programs.
+        QCOMPARE(appDirFor(installedProgramDir()), fallback);
         QStandardPaths::setTestModeEnabled(false);
     }
 
