@@ -194,7 +194,7 @@ private slots:
         }
         // Every request names the program; a picture names its page.
         if (!server.requests().isEmpty()) {
-            QCOMPARE(server.header(server.requests().first(), "User-Agent"), "pomiv/2.0");
+            QCOMPARE(server.header(server.requests().first(), "User-Agent"), "pomiv/2.00");
             QCOMPARE(server.header(server.requests().first(), "Referer"), "http://page/index.html");
         }
     }

@@ -81,7 +81,7 @@ private slots:
         if (o.pageErr == NetNotHttp)
             QCOMPARE(server.requests(), QStringList());
         for (const QString &target : server.requests())
-            QCOMPARE(server.header(target, "User-Agent"), "pomiv/2.0");
+            QCOMPARE(server.header(target, "User-Agent"), "pomiv/2.00");
         QVERIFY(!it.StillExecuting());
     }
 
