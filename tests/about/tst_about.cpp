@@ -93,4 +93,4 @@ private slots:
 };
 
 QTEST_MAIN(BrTest)
-#include "br_test.moc"
+#include "tst_about.moc"

@@ -171,25 +171,6 @@ static QByteArray nativeIn(const QString &dir, const QByteArray &name) {
     return QFile::encodeName(dir) + '/' + name;
 }
 
-static void writeRaw(const QString &dir, const QByteArray &name, const QByteArray &bytes) {
-    const int fd = ::open(nativeIn(dir, name).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    QVERIFY(fd >= 0);
-    QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
-    ::close(fd);
-}
-
-static QByteArray readRaw(const QString &dir, const QByteArray &name) {
-    QByteArray bytes;
-    const int fd = ::open(nativeIn(dir, name).constData(), O_RDONLY);
-    if (fd < 0)
-        return "(unreadable)";
-    char block[65536];
-    for (ssize_t got; (got = ::read(fd, block, sizeof block)) > 0;)
-        bytes.append(block, got);
-    ::close(fd);
-    return bytes;
-}
-
 // The entries of a folder as raw names, links marked "->".
 static QByteArrayList rawFilesIn(const QString &dir) {
     QByteArrayList names;
@@ -348,4 +329,4 @@ void ContentCheckTest::check() {
 }
 
 QTEST_MAIN(ContentCheckTest)
-#include "ContentCheckTest.moc"
+#include "tst_dupcheck.moc"

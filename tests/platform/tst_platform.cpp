@@ -1,23 +1,25 @@
-// Platform services: paths, data-file encodings, the file service, file-name
-// patterns and the file listing both file lists share.
+// Platform services: the data folder and data files, the file service,
+// file-name patterns and the file listing both file lists share.
 
 #include "platform/DataFile.h"
 #include "platform/Errors.h"
 #include "platform/FileList.h"
 #include "platform/FileService.h"
 #include "platform/Paths.h"
-#include "platform/Volumes.h"
 #include "platform/Wildcard.h"
 #include "tests/support/TestSupport.h"
 
-#include <QFile>
+#include <QDir>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <fcntl.h>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,12 +31,12 @@ class PlatformTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The program's folder plus a separator, even after the root; the
+    // per-user configuration folder when the program's cannot take files.
     void appDir() {
         QTemporaryDir dir;
         QCOMPARE(appDirFor(dir.path()), dir.path() + "/");
-        // The separator is appended even to the root.
         QCOMPARE(appDirFor("/"), QString("//"));
-        // A folder that cannot take files: the per-user configuration folder.
         QStandardPaths::setTestModeEnabled(true);
         const QString fallback = appDirFor(dir.path() + "/no/such/folder");
         QCOMPARE(fallback,
@@ -46,21 +48,16 @@ private slots:
     void dataTextEncoding_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("ascii") << "\"/a\"\r\n" << QByteArray("\"/a\"\r\n");
-        QTest::newRow("japanese in Shift_JIS")
-            << QString::fromUtf8("写真") << QByteArray("\x8e\xca\x90\x5e");
-        QTest::newRow("katakana in Shift_JIS")
-            << QString::fromUtf8("ポミブ") << QByteArray("\x83\x7c\x83\x7e\x83\x75");
-        QTest::newRow("wave dash as CP932") << QString::fromUtf8("～") << QByteArray("\x81\x60");
-        QTest::newRow("accent needs UTF-8")
-            << QString::fromUtf8("写真é") << "\xef\xbb\xbf" + QString::fromUtf8("写真é").toUtf8();
-        QTest::newRow("emoji needs UTF-8")
-            << QString::fromUtf8("😀") << QByteArray("\xef\xbb\xbf\xf0\x9f\x98\x80");
+        const auto row = [](const char *name, const char *text, const QByteArray &bytes) {
+            QTest::newRow(name) << QString::fromUtf8(text) << bytes;
+        };
+        row("ascii", "\"/a\"\r\n", "\"/a\"\r\n");
+        row("japanese in Shift_JIS", "写真", "\x8e\xca\x90\x5e");
+        row("wave dash as CP932", "～", "\x81\x60");
+        row("accent needs UTF-8", "写真é", "\xef\xbb\xbf" + QByteArray("写真é"));
         // Shift_JIS bytes that would read as UTF-8.
-        QTest::newRow("half-width katakana, ambiguous")
-            << QString::fromUtf8("ﾃｽ") << QByteArray("\xc3\xbd");
-        QTest::newRow("kanji whose Shift_JIS reads as UTF-8")
-            << QString::fromUtf8("縺０") << "\xef\xbb\xbf" + QString::fromUtf8("縺０").toUtf8();
+        row("half-width katakana, ambiguous", "ﾃｽ", "\xc3\xbd");
+        row("kanji whose Shift_JIS reads as UTF-8", "縺０", "\xef\xbb\xbf" + QByteArray("縺０"));
     }
 
     void dataTextEncoding() {
@@ -70,66 +67,158 @@ private slots:
         QCOMPARE(decodeDataText(bytes), text);
     }
 
-    void copyNeverReplaces() {
+    // A data file that is no regular file is unreadable at once, never
+    // waited on, and never replaced.
+    void notARegularFile_data() {
+        QTest::addColumn<QString>("kind");
+        for (const char *kind : {"FIFO", "folder", "device"})
+            QTest::newRow(kind) << kind;
+    }
+
+    void notARegularFile() {
+        QFETCH(QString, kind);
         QTemporaryDir dir;
-        const QString src = dir.filePath("src/a.jpg");
-        const QString dst = dir.filePath("dst/a.jpg");
-        writeFile(src, "new");
-        writeFile(dst, "old");
-        const FileService fs;
-        QCOMPARE(fs.copyFile(src, dst), int(FileAlreadyExists));
-        QCOMPARE(readFile(dst), QByteArray("old"));
+        const QString path = dir.filePath("pmvf2.ini");
+        const QByteArray native = QFile::encodeName(path);
+        QCOMPARE(kind == "FIFO"     ? ::mkfifo(native.constData(), 0644)
+                 : kind == "folder" ? ::mkdir(native.constData(), 0755)
+                                    : ::symlink("/dev/null", native.constData()),
+                 0);
+        QByteArray bytes;
+        bool cut = false;
+        const int err = readDataBytes(path, &bytes, 100, &cut);
+        QVERIFY(err != Ok && err != FileNotFound);
+        QString text;
+        QCOMPARE(readDataFile(path, &text), int(GeneralFailure));
+        QVERIFY(writeDataFile(path, "x") != Ok);
+        const QFileInfo info(path);
+        QVERIFY(kind == "folder" ? info.isDir() : !info.isFile() || info.isSymLink());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+                 QStringList{"pmvf2.ini"});
+    }
 
-        QCOMPARE(fs.copyFile(src, dir.filePath("dst/b.jpg")), int(Ok));
-        QCOMPARE(readFile(dir.filePath("dst/b.jpg")), QByteArray("new"));
+    // A child rewrites a data file over and over and is killed at random
+    // moments: the file always holds the whole old or new content, and what
+    // a kill leaves beside it goes at the next start.
+    // POMIV_KILLS sets the number of kills (1,000 or more by hand).
+    void rewriteSurvivesKill() {
+        const int kills = qEnvironmentVariableIntValue("POMIV_KILLS") > 0
+                              ? qEnvironmentVariableIntValue("POMIV_KILLS")
+                              : 40;
+        QTemporaryDir dir;
+        const QString path = dir.filePath("pmvf2.ini");
+        const QString contents[] = {QString(300, 'm') + QString::fromUtf8("ﾃｽﾄ\r\n"),
+                                    QString::fromUtf8("\"/m\",\"/写真\"\r\n")};
+        QSet<QByteArray> whole;
+        for (const QString &content : contents) {
+            QCOMPARE(writeDataFile(path, content), int(Ok));
+            whole.insert(readFile(path));
+        }
+        QRandomGenerator random(QRandomGenerator::global()->generate());
+        for (int k = 0; k < kills; ++k) {
+            const pid_t child = ::fork();
+            for (int n = 0; child == 0; ++n)
+                writeDataFile(path, contents[n % 2]);
+            ::usleep(useconds_t(random.bounded(3000)));
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+            QVERIFY2(whole.contains(readFile(path)), qPrintable(QString::number(k)));
+        }
+        writeFile(dir.filePath("pomi.ini.a1B2c3"), "x");
+        writeFile(dir.filePath("pmvf2.ini.bak"), "kept: not of the program's naming");
+        removeStaleTemporaries(dir.path(), {"pmvf2.ini", "pomi.ini"});
+        QCOMPARE(filesIn(dir.path()), (QStringList{"pmvf2.ini", "pmvf2.ini.bak"}));
+    }
 
-        QCOMPARE(fs.copyFile(src, dir.filePath("nowhere/b.jpg")), int(PathNotFound));
-        QCOMPARE(fs.copyFile(dir.filePath("nowhere/a.jpg"), dir.filePath("dst/c.jpg")),
-                 int(PathNotFound));
-        QCOMPARE(fs.copyFile(dir.filePath("src/missing.jpg"), dir.filePath("dst/c.jpg")),
-                 int(GeneralFailure));
-        QVERIFY(!QFile::exists(dir.filePath("dst/c.jpg")));
+    // A write stopped short (a file-size limit fails it the way a full disk
+    // would, even for root) leaves the old file as it was, and nothing beside.
+    void failedWriteLeavesOldFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("pmvf2.ini");
+        QCOMPARE(writeDataFile(path, "\"/a-long-main-folder\",\"/dest\"\r\n"), int(Ok));
+        const QByteArray before = readFile(path);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 16;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const int err = writeDataFile(path, QString(200, 'n'));
+        setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY(err != Ok);
+        QCOMPARE(readFile(path), before);
+        QCOMPARE(filesIn(dir.path()), QStringList{"pmvf2.ini"});
+    }
 
+    // Copying and renaming never replace a file; a failed copy leaves none.
+    void copyAndRename_data() {
+        QTest::addColumn<bool>("copy");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QByteArray>("after"); // of `to`; empty: no file
+        const auto row = [](const char *name, bool copy, const char *from, const char *to,
+                            int result, const QByteArray &after) {
+            QTest::newRow(name) << copy << QString(from) << QString(to) << result << after;
+        };
+        row("copy", true, "src/a.jpg", "dst/b.jpg", Ok, "new");
+        row("copy onto a file", true, "src/a.jpg", "dst/a.jpg", FileAlreadyExists, "old");
+        row("copy into no folder", true, "src/a.jpg", "nowhere/b.jpg", PathNotFound, "");
+        row("copy from no folder", true, "nowhere/a.jpg", "dst/c.jpg", PathNotFound, "");
+        row("copy of no file", true, "src/missing.jpg", "dst/c.jpg", GeneralFailure, "");
         // Failures the system would give (access denied, a full disk).
-        FileService::setCopyFaultForTests([](const QString &, const QString &) { return 70; });
-        const int err = fs.copyFile(src, dir.filePath("dst/d.jpg"));
+        row("copy refused", true, "src/a.jpg", "dst/c.jpg", 70, "");
+        row("rename", false, "dst/a.jpg", "dst/a.jp_", Ok, "old");
+        row("rename onto a file", false, "src/a.jpg", "dst/a.jpg", FileAlreadyExists, "old");
+    }
+
+    void copyAndRename() {
+        QFETCH(bool, copy);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(int, result);
+        QFETCH(QByteArray, after);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("src/a.jpg"), "new");
+        writeFile(dir.filePath("dst/a.jpg"), "old");
+        if (result == 70)
+            FileService::setCopyFaultForTests([](const QString &, const QString &) { return 70; });
+        const FileService fs;
+        QCOMPARE(copy ? fs.copyFile(dir.filePath(from), dir.filePath(to))
+                      : fs.renameFile(dir.filePath(from), dir.filePath(to)),
+                 result);
         FileService::setCopyFaultForTests(nullptr);
-        QCOMPARE(err, 70);
-        QVERIFY(!QFile::exists(dir.filePath("dst/d.jpg")));
+        QCOMPARE(QFileInfo::exists(dir.filePath(to)), !after.isEmpty());
+        QCOMPARE(readFile(dir.filePath(to)), after);
     }
 
     // Deleting never changes a file's permissions, not through a link and
     // not when the delete fails; a link is removed, never what it points to.
     // Run as an ordinary user, for whom a read-only file is what it says.
     void forcedDelete_data() {
-        QTest::addColumn<QString>("entry"); // what "folder/x.jpg" is
+        QTest::addColumn<bool>("link"); // "folder/x.jpg" is a link to the file
         QTest::addColumn<bool>("folderWritable");
-        QTest::addColumn<int>("result");
-        QTest::newRow("read-only file") << "file" << true << int(Ok);
-        QTest::newRow("link to a read-only file") << "link" << true << int(Ok);
-        QTest::newRow("delete refused") << "file" << false << int(GeneralFailure);
-        QTest::newRow("link, delete refused") << "link" << false << int(GeneralFailure);
+        QTest::newRow("read-only file") << false << true;
+        QTest::newRow("link to a read-only file") << true << true;
+        QTest::newRow("delete refused") << false << false;
+        QTest::newRow("link, delete refused") << true << false;
     }
 
     void forcedDelete() {
-        QFETCH(QString, entry);
+        QFETCH(bool, link);
         QFETCH(bool, folderWritable);
-        QFETCH(int, result);
         QTemporaryDir dir;
         const QString folder = dir.filePath("folder");
         const QString target = dir.filePath("target.jpg");
         const QString path = folder + "/x.jpg";
         writeFile(target, "x");
         QVERIFY(QDir(dir.path()).mkdir("folder"));
-        if (entry == "link")
-            QVERIFY(QFile::link(target, path));
-        else
-            QVERIFY(QFile::rename(target, path));
-        const QString file = entry == "link" ? target : path;
+        QVERIFY(link ? QFile::link(target, path) : QFile::rename(target, path));
+        const QByteArray file = QFile::encodeName(link ? target : path);
         const uid_t user = ::geteuid() == 0 ? 65534 : ::geteuid();
         QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
-        QCOMPARE(::lchown(QFile::encodeName(file).constData(), user, user), 0);
-        QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0444), 0);
+        QCOMPARE(::lchown(file.constData(), user, user), 0);
+        QCOMPARE(::chmod(file.constData(), 0444), 0);
         QCOMPARE(::chmod(QFile::encodeName(folder).constData(), folderWritable ? 0777 : 0555), 0);
 
         // As root the work is done in a child that has become an ordinary
@@ -149,15 +238,15 @@ private slots:
             got = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
         ::chmod(QFile::encodeName(folder).constData(), 0755);
-        QCOMPARE(got, result);
-        QCOMPARE(QFileInfo(path).isSymLink() || QFileInfo::exists(path), result != Ok);
+        QCOMPARE(got, folderWritable ? int(Ok) : int(GeneralFailure));
+        QCOMPARE(QFileInfo(path).isSymLink() || QFileInfo::exists(path), !folderWritable);
         struct stat st {};
-        if (file != path || result != Ok) {
-            QCOMPARE(::lstat(QFile::encodeName(file).constData(), &st), 0);
+        if (link || !folderWritable) {
+            QCOMPARE(::lstat(file.constData(), &st), 0);
             QCOMPARE(st.st_mode & 07777, mode_t(0444));
         }
         const FileService fs;
-        if (result == Ok) {
+        if (folderWritable) {
             QCOMPARE(fs.deleteFile(path), int(FileNotFound));
             QCOMPARE(fs.getFile(path), int(FileNotFound));
         }
@@ -168,15 +257,10 @@ private slots:
     // when its bytes are no UTF-8 and read like another file's name.
     void namesAsTheSystemGaveThem() {
         QTemporaryDir dir;
-        const QByteArray folder = QFile::encodeName(dir.path());
         const QList<QPair<QByteArray, QByteArray>> files = {
             {"a\xff.jpg", "Y"}, {"a\xef\xbf\xbd.jpg", "X"}, {"b\xc3.jpg", "Z"}};
-        for (const auto &[name, bytes] : files) {
-            QFile out;
-            const int fd = ::open((folder + '/' + name).constData(), O_WRONLY | O_CREAT, 0644);
-            QVERIFY(fd >= 0 && out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
-            out.write(bytes);
-        }
+        for (const auto &[name, bytes] : files)
+            writeRaw(dir.path(), name, bytes);
         QDir(dir.path()).mkdir("copies");
         const QStringList names = listFiles(dir.path(), "*.jpg");
         QCOMPARE(names.size(), 3);
@@ -189,66 +273,36 @@ private slots:
             QCOMPARE(fs.renameFile(copy, copy.chopped(1) + '_'), int(Ok));
         }
         // Every copy holds its own file's bytes, under its own name.
-        for (const auto &[name, bytes] : files) {
-            QFile in;
-            const QByteArray copy = folder + "/copies/" + name.chopped(1) + '_';
-            const int fd = ::open(copy.constData(), O_RDONLY);
-            QVERIFY2(fd >= 0, copy.constData());
-            QVERIFY(in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
-            QCOMPARE(in.readAll(), bytes);
-        }
+        for (const auto &[name, bytes] : files)
+            QCOMPARE(readRaw(dir.filePath("copies"), name.chopped(1) + '_'), bytes);
         // Deleting one leaves the one that reads alike.
         const QString odd = names.at(names.indexOf(QRegularExpression("^a.\\.jpg$")));
         QCOMPARE(fs.deleteFile(joinPath(dir.path(), odd)), int(Ok));
         QCOMPARE(listFiles(dir.path(), "*.jpg").size(), 2);
     }
 
-    void renameNeverReplaces() {
-        QTemporaryDir dir;
-        writeFile(dir.filePath("b.jpg"), "1");
-        writeFile(dir.filePath("b.jp_"), "2");
-        const FileService fs;
-        QCOMPARE(fs.renameFile(dir.filePath("b.jpg"), dir.filePath("b.jp_")),
-                 int(FileAlreadyExists));
-        QCOMPARE(readFile(dir.filePath("b.jp_")), QByteArray("2"));
-        QCOMPARE(fs.renameFile(dir.filePath("b.jpg"), dir.filePath("c.jp_")), int(Ok));
-        QCOMPARE(readFile(dir.filePath("c.jp_")), QByteArray("1"));
-    }
-
     void wildcard_data() {
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("matches");
-        QTest::newRow("ext") << "*.jpg"
-                             << "a.jpg" << true;
-        QTest::newRow("ext case") << "*.jpg"
-                                  << "A.JPG" << true;
-        QTest::newRow("ext other") << "*.jpg"
-                                   << "a.jpeg" << false;
-        QTest::newRow("star dot star, no dot") << "*.*"
-                                               << "README" << true;
-        QTest::newRow("name dot star, no dot") << "read*.*"
-                                               << "README" << true;
-        QTest::newRow("name dot star, other") << "x.*"
-                                              << "README" << false;
-        QTest::newRow("question") << "a?.gif"
-                                  << "ab.gif" << true;
-        QTest::newRow("question needs one") << "a?.gif"
-                                            << "a.gif" << false;
-        QTest::newRow("two patterns") << "*.bmp;*.gif"
-                                      << "x.GIF" << true;
-        QTest::newRow("two patterns, blanks") << "*.bmp ; *.gif"
-                                              << "x.gif" << true;
-        QTest::newRow("brackets literal") << "[a].jpg"
-                                          << "[a].jpg" << true;
-        QTest::newRow("brackets not a set") << "[a].jpg"
-                                            << "a.jpg" << false;
-        QTest::newRow("several stars") << "*a*b*"
-                                       << "xaybz" << true;
-        QTest::newRow("japanese") << QString::fromUtf8("写*") << QString::fromUtf8("写真.jpg")
-                                  << true;
-        QTest::newRow("empty pattern") << ""
-                                       << "a.jpg" << false;
+        const auto row = [](const char *pattern, const char *name, bool matches) {
+            QTest::addRow("%s ~ %s", pattern, name)
+                << QString::fromUtf8(pattern) << QString::fromUtf8(name) << matches;
+        };
+        row("*.jpg", "a.jpg", true);
+        row("*.jpg", "A.JPG", true);
+        row("*.jpg", "a.jpeg", false);
+        row("*.*", "README", true);
+        row("read*.*", "README", true);
+        row("x.*", "README", false);
+        row("a?.gif", "ab.gif", true);
+        row("a?.gif", "a.gif", false);
+        row("*.bmp ; *.gif", "x.GIF", true);
+        row("[a].jpg", "[a].jpg", true);
+        row("[a].jpg", "a.jpg", false);
+        row("*a*b*", "xaybz", true);
+        row("写*", "写真.jpg", true);
+        row("", "a.jpg", false);
     }
 
     void wildcard() {
@@ -258,6 +312,8 @@ private slots:
         QCOMPARE(Wildcard(pattern).matches(name), matches);
     }
 
+    // Files only, hidden ones left out, sorted without regard to case; the
+    // list control keeps its folder when another cannot be read.
     void listing() {
         QTemporaryDir dir;
         for (const char *name : {"b.jpg", "A.jpg", "a.JPG", "c.gif", ".hidden.jpg", "Z.jpg"})
@@ -268,36 +324,23 @@ private slots:
                  (QStringList{"A.jpg", "a.JPG", "b.jpg", "Z.jpg"}));
         QCOMPARE(err, int(Ok));
         QCOMPARE(listFiles(dir.path(), "*.gif;*.JPG").size(), 5);
-        QCOMPARE(listFiles(dir.path(), "*.png"), QStringList{});
         listFiles(dir.filePath("gone"), "*.*", &err);
         QCOMPARE(err, int(PathNotFound));
-    }
 
-    void fileListControl() {
-        QTemporaryDir dir;
-        writeFile(dir.filePath("one/a.jpg"), "x");
-        writeFile(dir.filePath("one/b.gif"), "x");
-        QDir(dir.path()).mkdir("two");
         FileList list;
         QSignalSpy paths(&list, &FileList::pathChanged);
-        QSignalSpy patterns(&list, &FileList::patternChanged);
-        QCOMPARE(list.setPath(dir.filePath("one")), int(Ok));
-        QCOMPARE(list.count(), 2);
-        QCOMPARE(list.setPath(dir.filePath("one")), int(Ok)); // same folder: no change
+        QCOMPARE(list.setPath(dir.path()), int(Ok));
+        QCOMPARE(list.setPath(dir.path()), int(Ok)); // same folder: no change
         QCOMPARE(paths.count(), 1);
         list.setPattern("*.gif");
-        QCOMPARE(list.names(), QStringList{"b.gif"});
-        QCOMPARE(patterns.count(), 1);
-        QCOMPARE(list.setPath(dir.filePath("missing")), int(PathNotFound));
-        QCOMPARE(list.path(), dir.filePath("one"));
-        writeFile(dir.filePath("one/c.gif"), "x");
+        QCOMPARE(list.names(), QStringList{"c.gif"});
+        QCOMPARE(list.setPath(dir.filePath("gone")), int(PathNotFound));
+        QCOMPARE(list.path(), dir.path());
+        writeFile(dir.filePath("d.gif"), "x");
         list.refresh();
-        QCOMPARE(list.count(), 2);
-        list.setSelected(1, true);
-        QVERIFY(list.isSelected(1));
-        QVERIFY(!list.isSelected(0));
+        QCOMPARE(list.names(), (QStringList{"c.gif", "d.gif"}));
     }
 };
 
 QTEST_MAIN(PlatformTest)
-#include "platform_test.moc"
+#include "tst_platform.moc"

@@ -20,221 +20,153 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
 using namespace pomiv;
 using namespace pomiv::test;
 
-namespace {
-
-const QString notReadyText = QString::fromUtf8("ドライブの準備ができていません");
-
-void flushDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-} // namespace
-
-class F2Test : public QObject {
+// Drives volA to volC made of folders, volC not ready; the program starts in
+// volA/start.
+class SettingsDialogTest : public QObject {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> m_tmp;
-    std::unique_ptr<VolumesOverride> m_volumes;
-    std::unique_ptr<MessageRecorder> m_messages;
-    std::unique_ptr<pmvmin> m_main;
-    QString m_start;
+    QTemporaryDir m_tmp;
 
     QString path(const QString &relative) const {
-        return QDir::toNativeSeparators(m_tmp->path() + '/' + relative);
-    }
-
-    // The main window as after start-up on MainFolder (the start-up folder
-    // where empty, as DestFolder), prefix "A" and number "1"; then the dialog.
-    f2 *open() {
-        MainFolder = MainFolder.isEmpty() ? m_start : MainFolder;
-        DestFolder = DestFolder.isEmpty() ? m_start : DestFolder;
-        m_main = std::make_unique<pmvmin>();
-        m_main->tx[1]->setText("A");
-        m_main->tx[2]->setText("1");
-        m_main->d2->setPath(MainFolder); // stays on the start-up folder if it cannot
-        m_main->show();
-        m_main->m1_1_Click();
-        return topLevels<f2>().value(0);
+        return relative.isEmpty() ? QString() : QDir::toNativeSeparators(m_tmp.filePath(relative));
     }
 
 private slots:
-    void initTestCase() { installFontSubstitutions(); }
-
-    void init() {
-        m_tmp = std::make_unique<QTemporaryDir>();
-        for (const char *folder :
-             {"app", "volA/start/sub1", "volA/main", "volB/pics", "volB/other", "volC/cards"})
+    void initTestCase() {
+        installFontSubstitutions();
+        for (const char *folder : {"volA/start", "volA/main", "volB/pics", "volB/other", "volC"})
             QVERIFY(QDir().mkpath(path(folder)));
         writeFile(path("volB/pics/a.jpg"), "x");
-        m_start = path("volA/start");
-        m_volumes = std::make_unique<VolumesOverride>(
-            QStringList{path("volA"), path("volB"), path("volC")});
-        Volumes::setStartupFolder(m_start);
-        m_messages = std::make_unique<MessageRecorder>();
-        AppDir = withTrailingSeparator(path("app"));
-        MainFolder = DestFolder = QString();
+        Volumes::setStartupFolder(path("volA/start"));
     }
 
-    void cleanup() {
-        deleteTopLevels<f2>();
-        m_main.reset();
-        flushDeletes();
-        m_messages.reset();
-        m_volumes.reset();
-        m_tmp.reset();
-    }
+    void cleanup() { deleteTopLevels<f2>(); }
 
-    // The dialog opens on the saved folders; Cancel or the close box after
-    // changing both halves changes nothing.
-    void loadStepThenCancel_data() {
-        QTest::addColumn<QStringList>("saved"); // main and destination folder, in the file
-        QTest::addColumn<bool>("notReady");     // the card drive volC
+    // The dialog opens on the saved folders, stopping at one it cannot show;
+    // a drive that is not ready leaves either half where it was. The main
+    // folder is picked on another drive or typed, the prefix changed in the
+    // main window meanwhile. Once OK has written the file, it, the shared
+    // folders and the labels agree, and the main window's lists follow a
+    // folder they can show; Cancel, the close box or a failed write change
+    // nothing.
+    void dialog_data() {
+        QTest::addColumn<QStringList>("saved"); // main and destination folder; none: no file
         QTest::addColumn<bool>("loads");        // the halves show the saved folders
-        QTest::newRow("saved") << QStringList{"volA/main", "volB/other"} << false << true;
-        // The load stops at a folder it cannot show, quietly unless its drive
-        // is not ready.
-        QTest::newRow("deleted") << QStringList{"volA/gone", "volA/main"} << false << false;
-        QTest::newRow("not ready") << QStringList{"volC/cards", "volA/main"} << true << false;
+        QTest::addColumn<QString>("main");      // picked when volB/pics, else typed
+        QTest::addColumn<QString>("close");     // "ok", "cancel" or "close box"
+        QTest::addColumn<int>("err");           // of the write
+        QTest::newRow("saved, cancelled")
+            << QStringList{"volA/main", "volA/start"} << true << "volB/pics"
+            << "cancel" << 0;
+        QTest::newRow("not ready, close box")
+            << QStringList{"volC", "volA/main"} << false << "volB/pics"
+            << "close box" << 0;
+        QTest::newRow("deleted, typed")
+            << QStringList{"volA/gone", "volA/main"} << false << "volA/gone"
+            << "ok" << 0;
         // Empty fields stand for the start-up folder and must not wipe it out.
-        QTest::newRow("empty") << QStringList{"", ""} << false << false;
-    }
-
-    void loadStepThenCancel() {
-        QFETCH(QStringList, saved);
-        QFETCH(bool, notReady);
-        QFETCH(bool, loads);
-        QString folders[2], inFile[2];
-        for (int i = 0; i < 2; ++i) {
-            inFile[i] = saved[i].isEmpty() ? QString() : path(saved[i]);
-            folders[i] = saved[i].isEmpty() ? m_start : inFile[i];
-        }
-        writeFile(settingsFilePath(), formatSettingsLine(inFile[0], inFile[1], "A", "1").toUtf8());
-        const QByteArray before = readFile(settingsFilePath());
-        MainFolder = folders[0];
-        DestFolder = folders[1];
-        if (notReady)
-            (*m_volumes)->notReady.insert(path("volC"));
-        QPointer<f2> dialog = open();
-        QVERIFY(dialog);
-        const QString shownBefore = m_main->d2->path();
-        for (int i = 0; i < 2; ++i) {
-            QCOMPARE(dialog->d1[i]->drive(), Volumes::instance().driveOf(folders[i]));
-            QCOMPARE(dialog->d2[i]->path(), loads ? folders[i] : m_start);
-            QCOMPARE(dialog->d3[i]->text(), loads ? folders[i] : m_start);
-        }
-        QCOMPARE(m_messages->texts(), notReady ? QStringList{notReadyText} : QStringList());
-
-        dialog->d1[0]->setDrive(path("volB"));
-        dialog->d2[0]->setPath(path("volB/pics"));
-        dialog->d2[1]->setPath(path("volA"));
-        QCOMPARE(dialog->d3[0]->text(), path("volB/pics"));
-        if (notReady) // the close box
-            dialog->close();
-        else
-            QTest::mouseClick(dialog->exitb, Qt::LeftButton);
-        flushDeletes();
-        QVERIFY(!dialog);
-        QCOMPARE(readFile(settingsFilePath()), before);
-        QCOMPARE(MainFolder, folders[0]);
-        QCOMPARE(DestFolder, folders[1]);
-        QCOMPARE(m_main->d2->path(), shownBefore);
-    }
-
-    // First use; the main folder picked on another drive or typed, the prefix
-    // changed in the main window meanwhile, then OK. Once the file is written,
-    // it, the shared folders and the labels agree, and the main window's lists
-    // follow a folder they can show; else nothing changes.
-    void ok_data() {
-        QTest::addColumn<QString>("main");
-        QTest::addColumn<bool>("shown");
-        QTest::addColumn<int>("err"); // of the write
-        QTest::newRow("picked on another drive") << "volB/pics" << true << 0;
-        QTest::newRow("typed, deleted") << "volA/gone" << false << 0;
-        QTest::newRow("typed, drive not ready") << "volC/cards" << false << 0;
+        QTest::newRow("empty, picked") << QStringList{"", ""} << false << "volB/pics"
+                                       << "ok" << 0;
+        QTest::newRow("first use, typed, not ready") << QStringList{} << false << "volC"
+                                                     << "ok" << 0;
         // Running as root, access rights would not stop the write: a folder in
         // the file's place does.
-        QTest::newRow("file is a folder") << "volA/main" << false << int(GeneralFailure);
-        QTest::newRow("no program folder") << "volA/main" << false << int(PathNotFound);
+        QTest::newRow("file is a folder") << QStringList{} << false << "volA/main"
+                                          << "ok" << int(GeneralFailure);
+        QTest::newRow("no program folder") << QStringList{} << false << "volA/main"
+                                           << "ok" << int(PathNotFound);
     }
 
-    void ok() {
+    void dialog() {
+        QFETCH(QStringList, saved);
+        QFETCH(bool, loads);
         QFETCH(QString, main);
-        QFETCH(bool, shown);
+        QFETCH(QString, close);
         QFETCH(int, err);
+        VolumesOverride volumes({path("volA"), path("volB"), path("volC")});
+        volumes->notReady.insert(path("volC"));
+        MessageRecorder messages;
+        QTemporaryDir app;
+        AppDir = withTrailingSeparator(err == PathNotFound ? path("nowhere") : app.path());
         if (err == GeneralFailure)
             QVERIFY(QDir().mkpath(settingsFilePath()));
-        else if (err == PathNotFound)
-            AppDir = withTrailingSeparator(path("nowhere"));
-        QPointer<f2> dialog = open();
-        QVERIFY(dialog);
-        QVERIFY(!dialog->isModal() && m_main->isEnabled());
+        if (!saved.isEmpty())
+            writeFile(settingsFilePath(),
+                      formatSettingsLine(path(saved[0]), path(saved[1]), "A", "1").toUtf8());
+        const QByteArray before = readFile(settingsFilePath());
+        QString folders[2];
+        for (int i = 0; i < 2; ++i)
+            folders[i] = saved.value(i).isEmpty() ? path("volA/start") : path(saved[i]);
+        MainFolder = folders[0];
+        DestFolder = folders[1];
+
+        pmvmin window; // as after start-up, on MainFolder where it can
+        window.tx[1]->setText("A");
+        window.tx[2]->setText("1");
+        window.d2->setPath(MainFolder);
+        const QString shownBefore = window.d2->path();
+        window.show();
+        window.m1_1_Click();
+        QPointer<f2> dialog = topLevels<f2>().value(0);
+        QVERIFY(dialog && !dialog->isModal() && window.isEnabled());
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         QCOMPARE(QApplication::focusWidget(), dialog->OKB);
+        const QString notReady = QString::fromUtf8("ドライブの準備ができていません");
+        QStringList shown(folders[0].startsWith(path("volC")) ? 1 : 0, notReady);
         for (int i = 0; i < 2; ++i) {
-            QCOMPARE(dialog->d1[i]->drive(), path("volA"));
-            QCOMPARE(dialog->d3[i]->text(), m_start);
+            QCOMPARE(dialog->d1[i]->drive(), Volumes::instance().driveOf(folders[i]));
+            QCOMPARE(dialog->d2[i]->path(), loads ? folders[i] : path("volA/start"));
+            QCOMPARE(dialog->d3[i]->text(), dialog->d2[i]->path());
+            // Another drive opens on its root.
+            dialog->d1[i]->setDrive(path("volB"));
+            QCOMPARE(dialog->d3[i]->text(), path("volB"));
+            dialog->d1[i]->setDrive(path("volC"));
+            QCOMPARE(dialog->d3[i]->text(), path("volB"));
+            shown << notReady;
         }
         const QString mainFolder = path(main), destFolder = path("volB/other");
-        if (shown) {
-            // Another drive opens on its root; the user opens a folder on it.
-            dialog->d1[0]->setDrive(path("volB"));
-            QCOMPARE(dialog->d3[0]->text(), path("volB"));
+        const bool picked = main == "volB/pics";
+        if (picked) {
             dialog->d2[0]->setPath(mainFolder);
-            const QString dir = qEnvironmentVariable("POMIV_BUILD_DIR", QDir::currentPath());
-            QVERIFY(dialog->grab().save(QDir(dir).filePath("f2.png")));
         } else {
             dialog->d3[0]->clear();
             QTest::keyClicks(dialog->d3[0], mainFolder);
         }
-        QCOMPARE(dialog->d3[0]->text(), mainFolder);
         dialog->d3[1]->clear();
         QTest::keyClicks(dialog->d3[1], destFolder);
         // The menu item again brings this dialog forward without loading it again.
-        m_main->m1_1->trigger();
-        QCOMPARE(topLevels<f2>().size(), 1);
-        (*m_volumes)->notReady.insert(path("volC")); // the card is out by now
-        m_main->tx[1]->setText("img");
-        m_main->tx[2]->setText("120");
-        QTest::keyClick(dialog->OKB, Qt::Key_Return);
-        flushDeletes();
-        if (err) {
-            QCOMPARE(m_messages->texts(), QStringList{errorText(err)});
-            QVERIFY(dialog && dialog->isVisible());
-            QVERIFY(!QFileInfo(settingsFilePath()).isFile());
-            QCOMPARE(MainFolder, m_start);
-            QCOMPARE(m_main->d2->path(), m_start);
-            return;
-        }
-        QVERIFY(!dialog);
+        window.m1_1->trigger();
+        QCOMPARE(topLevels<f2>(), QList<f2 *>{dialog});
+        window.tx[1]->setText("img");
+        window.tx[2]->setText("120");
+        if (close == "ok")
+            QTest::keyClick(dialog->OKB, Qt::Key_Return);
+        else if (close == "cancel")
+            QTest::mouseClick(dialog->exitb, Qt::LeftButton);
+        else
+            dialog->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const bool written = close == "ok" && !err;
+        if (err)
+            shown << errorText(err);
+        else if (written && main == "volC")
+            shown << notReady;
+        QCOMPARE(messages.texts(), shown);
+        QCOMPARE(!dialog, !err);
         QCOMPARE(readFile(settingsFilePath()),
-                 formatSettingsLine(mainFolder, destFolder, "img", "120").toUtf8());
-        QCOMPARE(MainFolder, mainFolder);
-        QCOMPARE(DestFolder, destFolder);
-        QCOMPARE(m_main->fr[1]->text(), mainFolder);
-        QCOMPARE(m_main->fr[0]->text(), destFolder);
-        QCOMPARE(m_main->d1->drive(), path(shown ? "volB" : "volA"));
-        QCOMPARE(m_main->d2->path(), shown ? mainFolder : m_start);
-        QCOMPARE(m_main->d3->names(), shown ? QStringList{"a.jpg"} : QStringList());
-        QCOMPARE(m_messages->texts(), QStringList(main == "volC/cards" ? 1 : 0, notReadyText));
-    }
-
-    void driveNotReadyInEitherHalf() {
-        f2 *dialog = open();
-        QVERIFY(dialog);
-        (*m_volumes)->notReady.insert(path("volC"));
-        for (int half = 0; half < 2; ++half) {
-            dialog->d2[half]->setPath(path("volA/start/sub1"));
-            dialog->d1[half]->setDrive(path("volC"));
-            QCOMPARE(dialog->d3[half]->text(), path("volA/start/sub1"));
-        }
-        QCOMPARE(m_messages->texts(), (QStringList{notReadyText, notReadyText}));
+                 written ? formatSettingsLine(mainFolder, destFolder, "img", "120").toUtf8()
+                         : before);
+        QCOMPARE(MainFolder, written ? mainFolder : folders[0]);
+        QCOMPARE(DestFolder, written ? destFolder : folders[1]);
+        QCOMPARE(window.fr[1]->text(), written ? mainFolder : QString());
+        QCOMPARE(window.fr[0]->text(), written ? destFolder : QString());
+        QCOMPARE(window.d1->drive(), Volumes::instance().driveOf(window.d2->path()));
+        QCOMPARE(window.d2->path(), written && picked ? mainFolder : shownBefore);
+        QCOMPARE(window.d3->names(), written && picked ? QStringList{"a.jpg"} : QStringList());
     }
 };
 
-QTEST_MAIN(F2Test)
-#include "f2_test.moc"
+QTEST_MAIN(SettingsDialogTest)
+#include "tst_settingsdialog.moc"

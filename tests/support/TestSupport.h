@@ -70,9 +70,7 @@ private:
 
 // The open top-level windows of one class (the program's windows have no
 // parent, so they outlive the main window).
-template <class W>
-QList<W *> topLevels()
-{
+template <class W> QList<W *> topLevels() {
     QList<W *> found;
     for (QWidget *w : QApplication::topLevelWidgets()) {
         if (auto *window = qobject_cast<W *>(w))
@@ -82,9 +80,7 @@ QList<W *> topLevels()
 }
 
 // Deletes every open top-level window of one class.
-template <class W>
-void deleteTopLevels()
-{
+template <class W> void deleteTopLevels() {
     qDeleteAll(topLevels<W>());
 }
 
@@ -94,5 +90,11 @@ QByteArray readFile(const QString &path);
 
 // Names of the files in a folder, sorted.
 QStringList filesIn(const QString &folder);
+
+// A file in a folder named by the bytes the system knows it by, which need
+// not be UTF-8: written (failing the test on error), and read back
+// ("(unreadable)" when it cannot be opened).
+void writeRaw(const QString &folder, const QByteArray &name, const QByteArray &bytes);
+QByteArray readRaw(const QString &folder, const QByteArray &name);
 
 } // namespace pomiv::test
