@@ -6,8 +6,6 @@
 #include "platform/Errors.h"
 #include "platform/FileList.h"
 #include "platform/FolderList.h"
-#include "platform/Paths.h"
-#include "platform/Ui.h"
 #include "settings/SettingsFile.h"
 #include "settings/Shared.h"
 #include "settings/f2.h"
@@ -35,7 +33,6 @@ class SettingsDialogTest : public QObject {
 
 private slots:
     void initTestCase() {
-        installFontSubstitutions();
         for (const char *folder : {"volA/start", "volA/main", "volB/pics", "volB/other", "volC"})
             QVERIFY(QDir().mkpath(path(folder)));
         writeFile(path("volB/pics/a.jpg"), "x");
@@ -89,7 +86,7 @@ private slots:
         volumes->notReady.insert(path("volC"));
         MessageRecorder messages;
         QTemporaryDir app;
-        AppDir = withTrailingSeparator(err == PathNotFound ? path("nowhere") : app.path());
+        AppDir = (err == PathNotFound ? path("nowhere") : app.path()) + '/';
         if (err == GeneralFailure)
             QVERIFY(QDir().mkpath(settingsFilePath()));
         if (!saved.isEmpty())
