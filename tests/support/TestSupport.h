@@ -113,4 +113,10 @@ QByteArray readFile(const QString &path);
 // Names of the files in a folder, sorted.
 QStringList filesIn(const QString &folder);
 
+// A file in a folder named by the bytes the system knows it by, which need
+// not be UTF-8: written (failing the test on error), and read back
+// ("(unreadable)" when it cannot be opened).
+void writeRaw(const QString &folder, const QByteArray &name, const QByteArray &bytes);
+QByteArray readRaw(const QString &folder, const QByteArray &name);
+
 } // namespace pomiv::test

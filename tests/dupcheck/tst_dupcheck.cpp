@@ -1,0 +1,280 @@
+// The content check: which files are repeats, which are read, and what the
+// main window's check does to the files in a real folder.
+
+#include "app/pmvmin.h"
+#include "dupcheck/ContentCheck.h"
+#include "dupcheck/ContentRules.h"
+#include "platform/Errors.h"
+#include "platform/FileList.h"
+#include "platform/FolderList.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <map>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace pomiv;
+using namespace pomiv::test;
+
+using Files = std::vector<std::optional<QByteArray>>; // none: unreadable
+
+// Files in memory with a deliberately weak hash, so that different contents
+// share hashes. Records how many bytes of each file were read.
+struct MemoryContents : ContentSource {
+    explicit MemoryContents(const Files &f) : files(f), read(f.size(), 0) {}
+    std::optional<qint64> length(qsizetype f) override {
+        return files[f] ? std::optional<qint64>(files[f]->size()) : std::nullopt;
+    }
+    std::optional<ContentHash> hash(qsizetype f, qint64 bytes) override {
+        read[f] = std::max(read[f], bytes);
+        quint64 sum = 0;
+        for (char c : files[f]->first(bytes))
+            sum += uchar(c);
+        return ContentHash{sum % 3, 0};
+    }
+    bool readable(qsizetype f) override { return files[f].has_value(); }
+    Sameness compare(qsizetype a, qsizetype b) override {
+        return files[a] == files[b] ? Sameness::Same : Sameness::Different;
+    }
+    Files files;
+    std::vector<qint64> read;
+};
+
+// How the check chose before it hashed whole contents: files grouped by
+// length plus the bytes at offsets 0, 50, 100, ..., each compared with the
+// earlier distinct files of its group.
+static std::vector<qsizetype> groupedBySamples(const Files &files) {
+    std::map<std::pair<qint64, qint64>, std::vector<qsizetype>> distinct;
+    std::vector<qsizetype> verdicts(files.size(), notChecked);
+    for (qsizetype i = 0; i < qsizetype(files.size()); ++i) {
+        if (!files[i])
+            continue;
+        qint64 sampled = files[i]->size();
+        for (qsizetype at = 0; at < files[i]->size(); at += 50)
+            sampled += uchar(files[i]->at(at));
+        auto &earlier = distinct[{files[i]->size(), sampled}];
+        const auto same = std::find_if(earlier.begin(), earlier.end(),
+                                       [&](qsizetype j) { return files[j] == files[i]; });
+        verdicts[i] = same != earlier.end() ? *same : notRepeated;
+        if (same == earlier.end())
+            earlier.push_back(i);
+    }
+    return verdicts;
+}
+
+// The entries of a folder as raw names, links marked "->".
+static QByteArrayList rawFilesIn(const QString &dir) {
+    QByteArrayList names;
+    DIR *d = ::opendir(QFile::encodeName(dir).constData());
+    while (const dirent *e = ::readdir(d)) {
+        const QByteArray name(e->d_name);
+        struct stat st {};
+        ::lstat((QFile::encodeName(dir) + '/' + name).constData(), &st);
+        if (name != "." && name != "..")
+            names.append(S_ISLNK(st.st_mode) ? name + "->" : name);
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class ContentCheckTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { MessageBoxes::setInstance(nullptr); }
+
+    // Only files that share a length are read; of those, only files whose
+    // first block is shared are read further.
+    void reading() {
+        const QByteArray big(3 * headBytes, 'b');
+        QByteArray bigLate = big, bigEarly = big;
+        bigLate[2 * headBytes] = 'x';
+        bigEarly[0] = 'x';
+        MemoryContents source(
+            {QByteArray("alone"), big, std::nullopt, bigEarly, bigLate, big, "one", "two"});
+        QCOMPARE(findRepeats(8, source),
+                 std::vector<qsizetype>({notRepeated, notRepeated, notChecked, notRepeated,
+                                         notRepeated, 1, notRepeated, notRepeated}));
+        QCOMPARE(source.read, std::vector<qint64>({0, 3 * headBytes, 0, headBytes, 3 * headBytes,
+                                                   3 * headBytes, 3, 3}));
+    }
+
+    // On random folders of copies, near copies, empty and unreadable files,
+    // the choice is the one the sampled fingerprints gave: in memory with a
+    // hash that often collides, and on disk.
+    void sameAsBefore() {
+        QRandomGenerator random(7);
+        const qsizetype sizes[] = {0, 1, 50, 60, headBytes - 1, headBytes, headBytes + 1, 300000};
+        for (int tree = 0; tree < 300; ++tree) {
+            Files files(random.bounded(1, 30));
+            for (qsizetype n = 0; n < qsizetype(files.size()); ++n) {
+                const int kind = random.bounded(10);
+                if (n > 0 && kind > 0 && kind < 6) {
+                    files[n] = files[random.bounded(n)];
+                    if (kind == 5 && files[n] && !files[n]->isEmpty()) // a near copy
+                        (*files[n])[random.bounded(files[n]->size())] ^= 1 << random.bounded(8);
+                } else if (kind > 0) {
+                    files[n] = QByteArray(sizes[random.bounded(8)], char('a' + random.bounded(2)));
+                }
+            }
+            MemoryContents memory(files);
+            const auto before = groupedBySamples(files);
+            QCOMPARE(findRepeats(qsizetype(files.size()), memory), before);
+            if (tree % 10 != 0)
+                continue;
+            QTemporaryDir dir;
+            QStringList paths;
+            for (const auto &file : files) {
+                paths << dir.filePath(QString::number(paths.size()));
+                if (file)
+                    writeFile(paths.last(), *file);
+            }
+            FileContents disk(paths);
+            QCOMPARE(findRepeats(paths.size(), disk), before);
+        }
+    }
+
+    void check_data();
+    void check();
+};
+
+void ContentCheckTest::check_data() {
+    // The files in list order with their bytes; "twist" is done once the
+    // list is shown (a "->" name is made a link to the twist's target).
+    // "after" is the folder afterwards, links marked "->".
+    QTest::addColumn<bool>("rename");
+    QTest::addColumn<QString>("twist");
+    QTest::addColumn<QByteArrayList>("names");
+    QTest::addColumn<QByteArrayList>("bytes");
+    QTest::addColumn<QByteArrayList>("after");
+    QTest::addColumn<int>("acted");
+    QTest::addColumn<int>("failed");
+    const QByteArray big = QByteArray(300000, 'p') + "end"; // more than one block
+    using L = QByteArrayList;
+    const L abc = {"a.jpg", "b.jpg", "c.jpg"};
+    const L ab = {"a.jpg", "b.jpg"};
+    // Two names that read the same once decoded: the first is no UTF-8.
+    const QByteArray oddName("a\xff.jpg");
+    const QByteArray replacedName("a\xef\xbf\xbd.jpg");
+    // clang-format off
+    QTest::newRow("three the same, renamed") << true << "" << L({"c.jpg", "B.jpg", "a.jpg"})
+        << L({big, big, big}) << L({"B.jp_", "a.jpg", "c.jp_"}) << 2 << 0;
+    QTest::newRow("first and third, deleted") << false << "" << abc
+        << L({"same", "other", "same"}) << ab << 1 << 0;
+    QTest::newRow("GIF like a listed JPEG") << false << "" << L({"a.gif", "b.jpg"})
+        << L({"pic", "pic"}) << L({"a.gif", "b.jpg"}) << 0 << 0;
+    QTest::newRow("rename target exists") << true << "" << L({"a.jpg", "b.jp_", "b.jpg", "c.jpg"})
+        << L({"copy", "kept", "copy", "copy"}) << L({"a.jpg", "b.jp_", "b.jpg", "c.jp_"}) << 1 << 1;
+    QTest::newRow("read-only copy deleted") << false << "read-only" << ab << L({"copy", "copy"})
+        << L({"a.jpg"}) << 1 << 0;
+    QTest::newRow("vanished before reading") << false << "vanish" << abc << L({"copy", "copy", "copy"})
+        << L({"a.jpg"}) << 1 << 1;
+    // A link is no second copy: the only copy stays, the link too.
+    QTest::newRow("link first, renaming") << true << "b.jpg" << L({"a.jpg->", "b.jpg", "c.jpg"})
+        << L({"only", "only", "only"}) << L({"a.jpg->", "b.jpg", "c.jp_"}) << 1 << 0;
+    QTest::newRow("link to a read-only file outside") << false << "../outside.jpg"
+        << L({"a.jpg", "b.jpg->"}) << L({"same", "same"}) << L({"a.jpg", "b.jpg->"}) << 0 << 0;
+    // Each name is acted on by its own bytes, not by what it reads as.
+    QTest::newRow("names no UTF-8") << false << "" << L({oddName, replacedName, "c.jpg"})
+        << L({"Y", "X", "Y"}) << L({replacedName, oddName}) << 1 << 0;
+    QTest::newRow("names no UTF-8, renamed") << true << "" << L({replacedName, oddName, "0.jpg"})
+        << L({"X", "Y", "Y"}) << L({"0.jpg", replacedName, "a\xff.jp_"}) << 1 << 0;
+    // Changed after it was compared: neither the repeat nor its original is
+    // acted on.
+    QTest::newRow("repeat changed after compare") << false << "changed b.jpg" << ab
+        << L({"copy", "copy"}) << ab << 0 << 1;
+    QTest::newRow("original changed after compare") << false << "changed a.jpg" << ab
+        << L({"copy", "copy"}) << ab << 0 << 1;
+    // clang-format on
+}
+
+// Records each message as its text, with "|plain" when it has no icon and
+// "|busy" when the window shows the busy pointer at the time.
+struct Boxes : MessageBoxes {
+    explicit Boxes(QWidget *w) : window(w) {}
+    MsgAnswer show(QWidget *, const QString &text, MsgButtons, MsgIcon icon) override {
+        shown << text + (icon == MsgIcon::None ? "|plain" : "") +
+                     (window->cursor().shape() == Qt::WaitCursor ? "|busy" : "");
+        return MsgAnswer::Ok;
+    }
+    QWidget *window;
+    QStringList shown;
+};
+
+void ContentCheckTest::check() {
+    QFETCH(bool, rename);
+    QFETCH(QString, twist);
+    QFETCH(QByteArrayList, names);
+    QFETCH(QByteArrayList, bytes);
+    QFETCH(QByteArrayList, after);
+    QFETCH(int, acted);
+    QFETCH(int, failed);
+    QTemporaryDir top;
+    const QString dir = top.filePath(QStringLiteral("folder"));
+    QDir().mkpath(dir);
+    const QString outside = top.filePath(QStringLiteral("outside.jpg"));
+    writeFile(outside, bytes.value(0));
+    QVERIFY(QFile::setPermissions(outside, QFileDevice::ReadOwner | QFileDevice::ReadUser));
+    const QFileDevice::Permissions outsidePermissions = QFile::permissions(outside);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (names[i].endsWith("->"))
+            QCOMPARE(::symlink(QFile::encodeName(twist).constData(),
+                               (QFile::encodeName(dir) + '/' + names[i].chopped(2)).constData()),
+                     0);
+        else
+            writeRaw(dir, names[i], bytes[i]);
+    }
+    pmvmin w;
+    auto owned = std::make_unique<Boxes>(&w);
+    Boxes *boxes = owned.get();
+    MessageBoxes::setInstance(std::move(owned));
+    QCOMPARE(w.d2->setPath(dir), int(Ok));
+    w.d3->setPattern("*.jpg");
+    w.d3->count(); // the list is read as the user sees it, before the twist
+    const QString b = dir + QStringLiteral("/b.jpg");
+    if (twist == QLatin1String("read-only"))
+        QVERIFY(QFile::setPermissions(b, QFileDevice::ReadOwner));
+    else if (twist == QLatin1String("vanish"))
+        QVERIFY(QFile::remove(b));
+    const bool changed = twist.startsWith(QLatin1String("changed "));
+    Module1::setBeforeActingForTests([&] {
+        // A file rewritten once all were compared, before any is acted on.
+        if (changed)
+            writeFile(dir + QLatin1Char('/') + twist.mid(8), "edited, longer");
+    });
+    w.op1[1]->setChecked(!rename);
+    QTest::mouseClick(w.nc, Qt::LeftButton);
+    Module1::setBeforeActingForTests(nullptr);
+    QString text = QStringLiteral(" %1 個のファイルがありました").arg(acted);
+    if (failed)
+        text += QStringLiteral("\n確認または変更できなかったファイル： %1 個").arg(failed);
+    QCOMPARE(boxes->shown, QStringList({text + "|plain|busy"}));
+    QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
+
+    // Nothing is changed but the files acted on, and no byte of any file.
+    QCOMPARE(rawFilesIn(dir), after);
+    for (const QByteArray &entry : after) {
+        const QByteArray name = entry.endsWith("->") ? entry.chopped(2) : entry;
+        const qsizetype i =
+            names.contains(entry) ? names.indexOf(entry) : names.indexOf(name.chopped(1) + 'g');
+        if (!(changed && twist.endsWith(QString::fromLatin1(name))))
+            QCOMPARE(readRaw(dir, name), bytes.value(i));
+    }
+    QCOMPARE(readFile(outside), bytes.value(0));
+    QCOMPARE(QFile::permissions(outside), outsidePermissions);
+    // The list is read again: the files acted on leave it.
+    QCOMPARE(w.d3->names(), listFiles(dir, "*.jpg"));
+}
+
+QTEST_MAIN(ContentCheckTest)
+#include "tst_dupcheck.moc"

@@ -1,0 +1,375 @@
+// Platform services: the data folder and data files, the file service,
+// file-name patterns and the file listing both file lists share.
+
+#include "platform/DataFile.h"
+#include "platform/Errors.h"
+#include "platform/FileList.h"
+#include "platform/FileService.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+#include "platform/Wildcard.h"
+#include "tests/support/TestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSet>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace pomiv;
+using namespace pomiv::test;
+
+class PlatformTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The program's folder plus a separator, even after the root; the
+    // per-user configuration folder when the program's cannot take files.
+    void appDir() {
+        QTemporaryDir dir;
+        QCOMPARE(appDirFor(dir.path()), dir.path() + "/");
+        QCOMPARE(appDirFor("/"), QString("//"));
+        QStandardPaths::setTestModeEnabled(true);
+        const QString fallback = appDirFor(dir.path() + "/no/such/folder");
+        QCOMPARE(fallback,
+                 QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/");
+        QVERIFY(QFileInfo(fallback).isDir());
+        // An installed copy keeps its data per user even when its folder
+        // could be written (root), so nothing lands among the programs.
+        QCOMPARE(appDirFor(installedProgramDir()), fallback);
+        QStandardPaths::setTestModeEnabled(false);
+    }
+
+    void dataTextEncoding_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        const auto row = [](const char *name, const char *text, const QByteArray &bytes) {
+            QTest::newRow(name) << QString::fromUtf8(text) << bytes;
+        };
+        row("ascii", "\"/a\"\r\n", "\"/a\"\r\n");
+        row("japanese in Shift_JIS", "写真", "\x8e\xca\x90\x5e");
+        row("wave dash as CP932", "～", "\x81\x60");
+        row("accent needs UTF-8", "写真é", "\xef\xbb\xbf" + QByteArray("写真é"));
+        // Shift_JIS bytes that would read as UTF-8.
+        row("half-width katakana, ambiguous", "ﾃｽ", "\xc3\xbd");
+        row("kanji whose Shift_JIS reads as UTF-8", "縺０", "\xef\xbb\xbf" + QByteArray("縺０"));
+    }
+
+    void dataTextEncoding() {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(encodeDataText(text), bytes);
+        QCOMPARE(decodeDataText(bytes), text);
+    }
+
+    // A data file that is no regular file is unreadable at once, never
+    // waited on, and never replaced.
+    void notARegularFile_data() {
+        QTest::addColumn<QString>("kind");
+        for (const char *kind : {"FIFO", "folder", "device"})
+            QTest::newRow(kind) << kind;
+    }
+
+    void notARegularFile() {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("pmvf2.ini");
+        const QByteArray native = QFile::encodeName(path);
+        QCOMPARE(kind == "FIFO"     ? ::mkfifo(native.constData(), 0644)
+                 : kind == "folder" ? ::mkdir(native.constData(), 0755)
+                                    : ::symlink("/dev/null", native.constData()),
+                 0);
+        QByteArray bytes;
+        bool cut = false;
+        const int err = readDataBytes(path, &bytes, 100, &cut);
+        QVERIFY(err != Ok && err != FileNotFound);
+        QString text;
+        QCOMPARE(readDataFile(path, &text), int(GeneralFailure));
+        QVERIFY(writeDataFile(path, "x") != Ok);
+        const QFileInfo info(path);
+        QVERIFY(kind == "folder" ? info.isDir() : !info.isFile() || info.isSymLink());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+                 QStringList{"pmvf2.ini"});
+    }
+
+    // A child rewrites a data file over and over and is killed at random
+    // moments: the file always holds the whole old or new content, and what
+    // a kill leaves beside it goes at the next start.
+    // POMIV_KILLS sets the number of kills (1,000 or more by hand).
+    void rewriteSurvivesKill() {
+        const int kills = qEnvironmentVariableIntValue("POMIV_KILLS") > 0
+                              ? qEnvironmentVariableIntValue("POMIV_KILLS")
+                              : 40;
+        QTemporaryDir dir;
+        const QString path = dir.filePath("pmvf2.ini");
+        const QString contents[] = {QString(300, 'm') + QString::fromUtf8("ﾃｽﾄ\r\n"),
+                                    QString::fromUtf8("\"/m\",\"/写真\"\r\n")};
+        QSet<QByteArray> whole;
+        for (const QString &content : contents) {
+            QCOMPARE(writeDataFile(path, content), int(Ok));
+            whole.insert(readFile(path));
+        }
+        QRandomGenerator random(QRandomGenerator::global()->generate());
+        for (int k = 0; k < kills; ++k) {
+            const pid_t child = ::fork();
+            for (int n = 0; child == 0; ++n)
+                writeDataFile(path, contents[n % 2]);
+            ::usleep(useconds_t(random.bounded(3000)));
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+            QVERIFY2(whole.contains(readFile(path)), qPrintable(QString::number(k)));
+        }
+        writeFile(dir.filePath("pomi.ini.a1B2c3"), "x");
+        writeFile(dir.filePath("pmvf2.ini.bak"), "kept: not of the program's naming");
+        removeStaleTemporaries(dir.path(), {"pmvf2.ini", "pomi.ini"});
+        QCOMPARE(filesIn(dir.path()), (QStringList{"pmvf2.ini", "pmvf2.ini.bak"}));
+    }
+
+    // A write stopped short (a file-size limit fails it the way a full disk
+    // would, even for root) leaves the old file as it was, and nothing beside.
+    void failedWriteLeavesOldFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("pmvf2.ini");
+        QCOMPARE(writeDataFile(path, "\"/a-long-main-folder\",\"/dest\"\r\n"), int(Ok));
+        const QByteArray before = readFile(path);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 16;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const int err = writeDataFile(path, QString(200, 'n'));
+        setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY(err != Ok);
+        QCOMPARE(readFile(path), before);
+        QCOMPARE(filesIn(dir.path()), QStringList{"pmvf2.ini"});
+    }
+
+    // Copying and renaming never replace a file; a failed copy leaves none.
+    void copyAndRename_data() {
+        QTest::addColumn<bool>("copy");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QByteArray>("after"); // of `to`; empty: no file
+        const auto row = [](const char *name, bool copy, const char *from, const char *to,
+                            int result, const QByteArray &after) {
+            QTest::newRow(name) << copy << QString(from) << QString(to) << result << after;
+        };
+        row("copy", true, "src/a.jpg", "dst/b.jpg", Ok, "new");
+        row("copy onto a file", true, "src/a.jpg", "dst/a.jpg", FileAlreadyExists, "old");
+        row("copy into no folder", true, "src/a.jpg", "nowhere/b.jpg", PathNotFound, "");
+        row("copy from no folder", true, "nowhere/a.jpg", "dst/c.jpg", PathNotFound, "");
+        row("copy of no file", true, "src/missing.jpg", "dst/c.jpg", GeneralFailure, "");
+        // Failures the system would give (access denied, a full disk).
+        row("copy refused", true, "src/a.jpg", "dst/c.jpg", 70, "");
+        row("rename", false, "dst/a.jpg", "dst/a.jp_", Ok, "old");
+        row("rename onto a file", false, "src/a.jpg", "dst/a.jpg", FileAlreadyExists, "old");
+    }
+
+    void copyAndRename() {
+        QFETCH(bool, copy);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(int, result);
+        QFETCH(QByteArray, after);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("src/a.jpg"), "new");
+        writeFile(dir.filePath("dst/a.jpg"), "old");
+        if (result == 70)
+            FileService::setCopyFaultForTests([](const QString &, const QString &) { return 70; });
+        const FileService fs;
+        QCOMPARE(copy ? fs.copyFile(dir.filePath(from), dir.filePath(to))
+                      : fs.renameFile(dir.filePath(from), dir.filePath(to)),
+                 result);
+        FileService::setCopyFaultForTests(nullptr);
+        QCOMPARE(QFileInfo::exists(dir.filePath(to)), !after.isEmpty());
+        QCOMPARE(readFile(dir.filePath(to)), after);
+    }
+
+    // Deleting never changes a file's permissions, not through a link and
+    // not when the delete fails; a link is removed, never what it points to.
+    // Run as an ordinary user, for whom a read-only file is what it says.
+    void forcedDelete_data() {
+        QTest::addColumn<bool>("link"); // "folder/x.jpg" is a link to the file
+        QTest::addColumn<bool>("folderWritable");
+        QTest::newRow("read-only file") << false << true;
+        QTest::newRow("link to a read-only file") << true << true;
+        QTest::newRow("delete refused") << false << false;
+        QTest::newRow("link, delete refused") << true << false;
+    }
+
+    void forcedDelete() {
+        QFETCH(bool, link);
+        QFETCH(bool, folderWritable);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("folder");
+        const QString target = dir.filePath("target.jpg");
+        const QString path = folder + "/x.jpg";
+        writeFile(target, "x");
+        QVERIFY(QDir(dir.path()).mkdir("folder"));
+        QVERIFY(link ? QFile::link(target, path) : QFile::rename(target, path));
+        const QByteArray file = QFile::encodeName(link ? target : path);
+        const uid_t user = ::geteuid() == 0 ? 65534 : ::geteuid();
+        QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        QCOMPARE(::lchown(file.constData(), user, user), 0);
+        QCOMPARE(::chmod(file.constData(), 0444), 0);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), folderWritable ? 0777 : 0555), 0);
+
+        // As root the work is done in a child that has become an ordinary
+        // user; its exit code is the result.
+        int got = -1;
+        if (::geteuid() != 0) {
+            got = FileService().deleteFile(path);
+        } else {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                if (::setgid(user) != 0 || ::setuid(user) != 0)
+                    ::_exit(99);
+                ::_exit(FileService().deleteFile(path));
+            }
+            int status = 0;
+            ::waitpid(child, &status, 0);
+            got = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        QCOMPARE(got, folderWritable ? int(Ok) : int(GeneralFailure));
+        QCOMPARE(QFileInfo(path).isSymLink() || QFileInfo::exists(path), !folderWritable);
+        struct stat st {};
+        if (link || !folderWritable) {
+            QCOMPARE(::lstat(file.constData(), &st), 0);
+            QCOMPARE(st.st_mode & 07777, mode_t(0444));
+        }
+        const FileService fs;
+        if (folderWritable) {
+            QCOMPARE(fs.deleteFile(path), int(FileNotFound));
+            QCOMPARE(fs.getFile(path), int(FileNotFound));
+        }
+        QCOMPARE(fs.getFile(dir.path()), int(FileNotFound));
+    }
+
+    // A listed name addresses the file it came from, byte for byte, also
+    // when its bytes are no UTF-8 and read like another file's name.
+    void namesAsTheSystemGaveThem() {
+        QTemporaryDir dir;
+        const QList<QPair<QByteArray, QByteArray>> files = {
+            {"a\xff.jpg", "Y"}, {"a\xef\xbf\xbd.jpg", "X"}, {"b\xc3.jpg", "Z"}};
+        for (const auto &[name, bytes] : files)
+            writeRaw(dir.path(), name, bytes);
+        QDir(dir.path()).mkdir("copies");
+        const QStringList names = listFiles(dir.path(), "*.jpg");
+        QCOMPARE(names.size(), 3);
+        const FileService fs;
+        for (const QString &name : names) {
+            const QString path = joinPath(dir.path(), name);
+            QCOMPARE(fs.getFile(path), int(Ok));
+            const QString copy = joinPath(dir.filePath("copies"), name);
+            QCOMPARE(fs.copyFile(path, copy), int(Ok));
+            QCOMPARE(fs.renameFile(copy, copy.chopped(1) + '_'), int(Ok));
+        }
+        // Every copy holds its own file's bytes, under its own name.
+        for (const auto &[name, bytes] : files)
+            QCOMPARE(readRaw(dir.filePath("copies"), name.chopped(1) + '_'), bytes);
+        // Deleting one leaves the one that reads alike.
+        const QString odd = names.at(names.indexOf(QRegularExpression("^a.\\.jpg$")));
+        QCOMPARE(fs.deleteFile(joinPath(dir.path(), odd)), int(Ok));
+        QCOMPARE(listFiles(dir.path(), "*.jpg").size(), 2);
+    }
+
+    void wildcard_data() {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("matches");
+        const auto row = [](const char *pattern, const char *name, bool matches) {
+            QTest::addRow("%s ~ %s", pattern, name)
+                << QString::fromUtf8(pattern) << QString::fromUtf8(name) << matches;
+        };
+        row("*.jpg", "a.jpg", true);
+        row("*.jpg", "A.JPG", true);
+        row("*.jpg", "a.jpeg", false);
+        row("*.*", "README", true);
+        row("read*.*", "README", true);
+        row("x.*", "README", false);
+        row("a?.gif", "ab.gif", true);
+        row("a?.gif", "a.gif", false);
+        row("*.bmp ; *.gif", "x.GIF", true);
+        row("[a].jpg", "[a].jpg", true);
+        row("[a].jpg", "a.jpg", false);
+        row("*a*b*", "xaybz", true);
+        row("写*", "写真.jpg", true);
+        row("", "a.jpg", false);
+    }
+
+    void wildcard() {
+        QFETCH(QString, pattern);
+        QFETCH(QString, name);
+        QFETCH(bool, matches);
+        QCOMPARE(Wildcard(pattern).matches(name), matches);
+    }
+
+    // Files only, hidden ones left out, sorted without regard to case; the
+    // list control keeps its folder when another cannot be read.
+    void listing() {
+        QTemporaryDir dir;
+        for (const char *name : {"b.jpg", "A.jpg", "a.JPG", "c.gif", ".hidden.jpg", "Z.jpg"})
+            writeFile(dir.filePath(name), "x");
+        QDir(dir.path()).mkdir("folder.jpg");
+        int err = -1;
+        QCOMPARE(listFiles(dir.path(), "*.jpg", &err),
+                 (QStringList{"A.jpg", "a.JPG", "b.jpg", "Z.jpg"}));
+        QCOMPARE(err, int(Ok));
+        QCOMPARE(listFiles(dir.path(), "*.gif;*.JPG").size(), 5);
+        listFiles(dir.filePath("gone"), "*.*", &err);
+        QCOMPARE(err, int(PathNotFound));
+
+        FileList list;
+        QSignalSpy paths(&list, &FileList::pathChanged);
+        QCOMPARE(list.setPath(dir.path()), int(Ok));
+        QCOMPARE(list.setPath(dir.path()), int(Ok)); // same folder: no change
+        QCOMPARE(paths.count(), 1);
+        list.setPattern("*.gif");
+        QCOMPARE(list.names(), QStringList{"c.gif"});
+        QCOMPARE(list.setPath(dir.filePath("gone")), int(PathNotFound));
+        QCOMPARE(list.path(), dir.path());
+        writeFile(dir.filePath("d.gif"), "x");
+        list.refresh();
+        QCOMPARE(list.names(), (QStringList{"c.gif", "d.gif"}));
+    }
+
+    // A Yes/No question stays on screen through Escape and its close box;
+    // only its buttons answer it. An OK box still closes with Escape.
+    void questionsAnsweredByButtons() {
+        for (const MsgButtons buttons : {MsgButtons::YesNo, MsgButtons::Ok}) {
+            QStringList steps;
+            QTimer::singleShot(0, [&steps] {
+                QPointer box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                QTest::keyClick(box, Qt::Key_Escape);
+                steps << (box->isVisible() ? "up" : "closed");
+                box->close();
+                steps << (box->isVisible() ? "up" : "closed");
+                if (box->isVisible())
+                    box->button(QMessageBox::No)->click();
+            });
+            const MsgAnswer answer = message(nullptr, "?", buttons);
+            const bool question = buttons == MsgButtons::YesNo;
+            QCOMPARE(steps.join(' '), question ? "up up" : "closed closed");
+            QCOMPARE(answer, question ? MsgAnswer::No : MsgAnswer::Ok);
+        }
+    }
+};
+
+QTEST_MAIN(PlatformTest)
+#include "tst_platform.moc"

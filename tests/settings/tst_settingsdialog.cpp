@@ -1,0 +1,169 @@
+// The settings dialog: what it shows when it opens, what OK saves and
+// applies to the main window, and what Cancel leaves alone.
+
+#include "app/pmvmin.h"
+#include "platform/DriveList.h"
+#include "platform/Errors.h"
+#include "platform/FileList.h"
+#include "platform/FolderList.h"
+#include "settings/SettingsFile.h"
+#include "settings/Shared.h"
+#include "settings/f2.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace pomiv;
+using namespace pomiv::test;
+
+// Drives volA to volC made of folders, volC not ready; the program starts in
+// volA/start.
+class SettingsDialogTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_tmp;
+
+    QString path(const QString &relative) const {
+        return relative.isEmpty() ? QString() : QDir::toNativeSeparators(m_tmp.filePath(relative));
+    }
+
+private slots:
+    void initTestCase() {
+        for (const char *folder : {"volA/start", "volA/main", "volB/pics", "volB/other", "volC"})
+            QVERIFY(QDir().mkpath(path(folder)));
+        writeFile(path("volB/pics/a.jpg"), "x");
+        Volumes::setStartupFolder(path("volA/start"));
+    }
+
+    void cleanup() { deleteTopLevels<f2>(); }
+
+    // The dialog opens on the saved folders, stopping at one it cannot show;
+    // a drive that is not ready leaves either half where it was. The main
+    // folder is picked on another drive or typed, the prefix changed in the
+    // main window meanwhile. Once OK has written the file, it, the shared
+    // folders and the labels agree, and the main window's lists follow a
+    // folder they can show; Cancel, the close box or a failed write change
+    // nothing.
+    void dialog_data() {
+        QTest::addColumn<QStringList>("saved"); // main and destination folder; none: no file
+        QTest::addColumn<bool>("loads");        // the halves show the saved folders
+        QTest::addColumn<QString>("main");      // picked when volB/pics, else typed
+        QTest::addColumn<QString>("close");     // "ok", "cancel" or "close box"
+        QTest::addColumn<int>("err");           // of the write
+        QTest::newRow("saved, cancelled")
+            << QStringList{"volA/main", "volA/start"} << true << "volB/pics"
+            << "cancel" << 0;
+        QTest::newRow("not ready, close box")
+            << QStringList{"volC", "volA/main"} << false << "volB/pics"
+            << "close box" << 0;
+        QTest::newRow("deleted, typed")
+            << QStringList{"volA/gone", "volA/main"} << false << "volA/gone"
+            << "ok" << 0;
+        // Empty fields stand for the start-up folder and must not wipe it out.
+        QTest::newRow("empty, picked") << QStringList{"", ""} << false << "volB/pics"
+                                       << "ok" << 0;
+        QTest::newRow("first use, typed, not ready") << QStringList{} << false << "volC"
+                                                     << "ok" << 0;
+        // Running as root, access rights would not stop the write: a folder in
+        // the file's place does.
+        QTest::newRow("file is a folder") << QStringList{} << false << "volA/main"
+                                          << "ok" << int(GeneralFailure);
+        QTest::newRow("no program folder") << QStringList{} << false << "volA/main"
+                                           << "ok" << int(PathNotFound);
+    }
+
+    void dialog() {
+        QFETCH(QStringList, saved);
+        QFETCH(bool, loads);
+        QFETCH(QString, main);
+        QFETCH(QString, close);
+        QFETCH(int, err);
+        VolumesOverride volumes({path("volA"), path("volB"), path("volC")});
+        volumes->notReady.insert(path("volC"));
+        MessageRecorder messages;
+        QTemporaryDir app;
+        AppDir = (err == PathNotFound ? path("nowhere") : app.path()) + '/';
+        if (err == GeneralFailure)
+            QVERIFY(QDir().mkpath(settingsFilePath()));
+        if (!saved.isEmpty())
+            writeFile(settingsFilePath(),
+                      formatSettingsLine(path(saved[0]), path(saved[1]), "A", "1").toUtf8());
+        const QByteArray before = readFile(settingsFilePath());
+        QString folders[2];
+        for (int i = 0; i < 2; ++i)
+            folders[i] = saved.value(i).isEmpty() ? path("volA/start") : path(saved[i]);
+        MainFolder = folders[0];
+        DestFolder = folders[1];
+
+        pmvmin window; // as after start-up, on MainFolder where it can
+        window.tx[1]->setText("A");
+        window.tx[2]->setText("1");
+        window.d2->setPath(MainFolder);
+        const QString shownBefore = window.d2->path();
+        window.show();
+        window.m1_1_Click();
+        QPointer<f2> dialog = topLevels<f2>().value(0);
+        QVERIFY(dialog && !dialog->isModal() && window.isEnabled());
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QCOMPARE(QApplication::focusWidget(), dialog->OKB);
+        const QString notReady = QString::fromUtf8("ドライブの準備ができていません");
+        QStringList shown(folders[0].startsWith(path("volC")) ? 1 : 0, notReady);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(dialog->d1[i]->drive(), Volumes::instance().driveOf(folders[i]));
+            QCOMPARE(dialog->d2[i]->path(), loads ? folders[i] : path("volA/start"));
+            QCOMPARE(dialog->d3[i]->text(), dialog->d2[i]->path());
+            // Another drive opens on its root.
+            dialog->d1[i]->setDrive(path("volB"));
+            QCOMPARE(dialog->d3[i]->text(), path("volB"));
+            dialog->d1[i]->setDrive(path("volC"));
+            QCOMPARE(dialog->d3[i]->text(), path("volB"));
+            shown << notReady;
+        }
+        const QString mainFolder = path(main), destFolder = path("volB/other");
+        const bool picked = main == "volB/pics";
+        if (picked) {
+            dialog->d2[0]->setPath(mainFolder);
+        } else {
+            dialog->d3[0]->clear();
+            QTest::keyClicks(dialog->d3[0], mainFolder);
+        }
+        dialog->d3[1]->clear();
+        QTest::keyClicks(dialog->d3[1], destFolder);
+        // The menu item again brings this dialog forward without loading it again.
+        window.m1_1->trigger();
+        QCOMPARE(topLevels<f2>(), QList<f2 *>{dialog});
+        window.tx[1]->setText("img");
+        window.tx[2]->setText("120");
+        if (close == "ok")
+            QTest::keyClick(dialog->OKB, Qt::Key_Return);
+        else if (close == "cancel")
+            QTest::mouseClick(dialog->exitb, Qt::LeftButton);
+        else
+            dialog->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const bool written = close == "ok" && !err;
+        if (err)
+            shown << errorText(err);
+        else if (written && main == "volC")
+            shown << notReady;
+        QCOMPARE(messages.texts(), shown);
+        QCOMPARE(!dialog, !err);
+        QCOMPARE(readFile(settingsFilePath()),
+                 written ? formatSettingsLine(mainFolder, destFolder, "img", "120").toUtf8()
+                         : before);
+        QCOMPARE(MainFolder, written ? mainFolder : folders[0]);
+        QCOMPARE(DestFolder, written ? destFolder : folders[1]);
+        QCOMPARE(window.fr[1]->text(), written ? mainFolder : QString());
+        QCOMPARE(window.fr[0]->text(), written ? destFolder : QString());
+        QCOMPARE(window.d1->drive(), Volumes::instance().driveOf(window.d2->path()));
+        QCOMPARE(window.d2->path(), written && picked ? mainFolder : shownBefore);
+        QCOMPARE(window.d3->names(), written && picked ? QStringList{"a.jpg"} : QStringList());
+    }
+};
+
+QTEST_MAIN(SettingsDialogTest)
+#include "tst_settingsdialog.moc"
