@@ -59,7 +59,9 @@ int readDataBytes(const QString &path, QByteArray *bytes, qint64 maxBytes, bool 
     bytes->clear();
     if (!cut && file.size() > maxBytes)
         return GeneralFailure;
-    *bytes = file.read(maxBytes + 1);
+    // As much as the file holds, one byte more to see it grow past the
+    // bound, never the bound itself: data files are small.
+    *bytes = file.read(std::min(file.size(), maxBytes) + 1);
     if (file.error() != QFileDevice::NoError)
         return GeneralFailure;
     const bool longer = bytes->size() > maxBytes;
