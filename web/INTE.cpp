@@ -95,6 +95,11 @@ INTE::INTE(pmvmin *main) : QWidget(nullptr, Qt::Window), m_main(main) {
 
 INTE::~INTE() {
     m_closing = true;
+    // The controls go after this part of the window: nothing they send as
+    // they go (a box that loses the focus, a fetch cut off) may reach it.
+    l2->lineEdit()->removeEventFilter(this);
+    for (QObject *child : findChildren<QObject *>())
+        disconnect(child, nullptr, this, nullptr);
 }
 
 void INTE::buildControls(QWidget *client) {
@@ -196,8 +201,10 @@ void INTE::buildControls(QWidget *client) {
     connect(Command5, &QPushButton::clicked, this, &INTE::Command5_Click);
     connect(L1, &DropList::dropped, this, &INTE::L1_OLEDragDrop);
     connect(l2, &QComboBox::activated, this, [this] { l2_Click(); });
-    // Only a pick from the list loads a page, never Return in the box.
+    // Only a pick from the list loads a page, never Return in the box nor
+    // leaving it with an entry's text in it.
     l2->lineEdit()->installEventFilter(this);
+    disconnect(l2->lineEdit(), &QLineEdit::editingFinished, l2, nullptr);
     for (int i = 0; i < 3; ++i)
         connect(op2[i], &QRadioButton::clicked, this, [this, i] { op2_Click(i); });
 }
