@@ -239,11 +239,17 @@ private slots:
             if (child == 0) {
                 if (::setgid(user) != 0 || ::setuid(user) != 0)
                     ::_exit(99);
+                if (::access(QFile::encodeName(folder).constData(), X_OK) != 0)
+                    ::_exit(98);
                 ::_exit(FileService().deleteFile(path));
             }
             int status = 0;
             ::waitpid(child, &status, 0);
             got = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        if (got == 98) {
+            ::chmod(QFile::encodeName(folder).constData(), 0755);
+            QSKIP("an ordinary user cannot reach the temporary folder on this machine");
         }
         ::chmod(QFile::encodeName(folder).constData(), 0755);
         QCOMPARE(got, folderWritable ? int(Ok) : int(GeneralFailure));
