@@ -126,21 +126,10 @@ template <class W> void deleteTopLevels() {
 }
 
 // Writes bytes to a file, creating its folders. Fails the test on error.
-inline void writeFile(const QString &path, const QByteArray &bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        QFAIL(qPrintable("cannot write " + path));
-}
-
-inline QByteArray readFile(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+void writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
 
 // Names of the files in a folder, sorted.
-inline QStringList filesIn(const QString &folder) {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
+QStringList filesIn(const QString &folder);
 
 } // namespace pomiv::test
