@@ -1,15 +1,11 @@
 #pragma once
 
-#include <QDir>
+#include <QFile>
 #include <QHash>
 #include <QMutex>
 #include <QProcess>
-#include <QSslCertificate>
 #include <QSslKey>
 #include <QSslServer>
-#include <QStringList>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
 
@@ -34,7 +30,6 @@ struct HttpAnswer {
     bool reset = false;    // after the pause, break the connection off instead
     qint64 size = -1;      // instead of body: a JPEG start, then filler; -2: never ends
     bool noLength = false; // no Content-Length: the body ends with the connection
-    int dripMs = 0;        // the body one byte at a time, this far apart
 };
 
 // A body that starts like a JPEG file, tagged so that files can be told apart.
@@ -51,12 +46,22 @@ inline HttpAnswer jpeg(int tag = 0, int size = 20000) {
 // others wait, connected), or one at a time with the others broken off.
 enum class Serving { Together, OneAtATime, ResetOthers };
 
+// Breaks a connection off: a reset, not an orderly close.
+inline void resetConnection(QTcpSocket *socket) {
+#ifdef Q_OS_UNIX
+    const linger now{1, 0};
+    ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+#endif
+    socket->abort();
+}
+
 // Sends one answer, its body in pieces as the connection drains, so that
 // endless or large bodies cost the server little.
 class AnswerSender : public QObject {
 public:
     AnswerSender(QTcpSocket *socket, const HttpAnswer &a) : QObject(socket), m_s(socket), m_a(a) {
         m_total = a.size == -2 ? -1 : a.size >= 0 ? a.size : a.body.size();
+        m_limit = a.stallAfter >= 0 ? a.stallAfter : m_total;
         QByteArray head = "HTTP/1.1 " + QByteArray::number(a.status) + " X\r\n";
         head += "Connection: close\r\nContent-Type: " + a.type + "\r\n";
         if (!a.noLength && m_total >= 0)
@@ -64,68 +69,39 @@ public:
         if (!a.location.isEmpty())
             head += "Location: " + a.location + "\r\n";
         m_s->write(head + "\r\n");
-        m_limit = a.stallAfter >= 0 ? a.stallAfter : m_total;
         connect(m_s, &QTcpSocket::bytesWritten, this, &AnswerSender::pump);
-        if (a.dripMs > 0) {
-            auto *timer = new QTimer(this);
-            connect(timer, &QTimer::timeout, this, [this] { send(1); });
-            timer->start(a.dripMs);
-        } else {
-            pump();
-        }
-    }
-
-    // Breaks the connection off: a reset, not an orderly close.
-    static void reset(QTcpSocket *socket) {
-#ifdef Q_OS_UNIX
-        const linger now{1, 0};
-        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now);
-#endif
-        socket->abort();
+        pump();
     }
 
 private:
-    QByteArray piece(qint64 n) const {
-        if (m_a.size == -1)
-            return m_a.body.mid(m_sent, n);
-        QByteArray bytes(n, 'p');
-        for (qint64 i = m_sent; i < 4 && i < m_sent + n; ++i)
-            bytes[i - m_sent] = "\xFF\xD8\xFF\xE0"[i];
-        return bytes;
-    }
-    void send(qint64 most) {
-        const qint64 n = m_limit < 0 ? most : qMin(most, m_limit - m_sent);
-        if (n > 0) {
-            m_s->write(piece(n));
+    void pump() {
+        while (!m_paused && m_s->bytesToWrite() < (256 << 10) && m_sent != m_limit) {
+            const qint64 n = m_limit < 0 ? 64 << 10 : qMin<qint64>(64 << 10, m_limit - m_sent);
+            QByteArray piece = m_a.size == -1 ? m_a.body.mid(m_sent, n) : QByteArray(n, 'p');
+            if (m_a.size != -1 && m_sent == 0)
+                piece.replace(0, qMin<qint64>(4, n), QByteArray("\xFF\xD8\xFF\xE0").left(n));
+            m_s->write(piece);
             m_sent += n;
         }
-        if (m_sent == m_limit && !m_s->bytesToWrite())
-            atLimit();
-    }
-    void pump() {
-        while (m_a.dripMs == 0 && m_s->bytesToWrite() < (256 << 10) && m_sent != m_limit)
-            send(64 << 10);
-        if (m_sent == m_limit && !m_s->bytesToWrite())
-            atLimit();
-    }
-    void atLimit() {
-        if (m_limit == m_total) {
-            m_limit = -3; // done
+        if (m_paused || m_sent != m_limit || m_s->bytesToWrite())
+            return;
+        m_paused = true;
+        if (m_limit == m_total)
             m_s->disconnectFromHost();
-        } else if (m_limit == m_a.stallAfter && m_a.stallMs >= 0) {
-            m_limit = -3;
+        else if (m_a.stallMs >= 0)
             QTimer::singleShot(m_a.stallMs, this, [this] {
                 if (m_a.reset)
-                    return reset(m_s);
+                    return resetConnection(m_s);
+                m_paused = false;
                 m_limit = m_total;
                 pump();
             });
-        }
     }
 
     QTcpSocket *m_s;
     HttpAnswer m_a;
     qint64 m_total = 0, m_limit = 0, m_sent = 0;
+    bool m_paused = false;
 };
 
 // A certificate and key made for the tests alone (by the openssl tool), for
@@ -149,13 +125,9 @@ inline QSslConfiguration makeTestTls(const QString &folder) {
 class LocalHttpServer {
 public:
     explicit LocalHttpServer(const QSslConfiguration &tls = {}) : m_tls(!tls.isNull()) {
-        if (m_tls) {
-            auto *server = new QSslServer;
-            server->setSslConfiguration(tls);
-            m_server = server;
-        } else {
-            m_server = new QTcpServer;
-        }
+        m_server = m_tls ? new QSslServer : new QTcpServer;
+        if (m_tls)
+            static_cast<QSslServer *>(m_server)->setSslConfiguration(tls);
         QObject::connect(m_server, &QTcpServer::pendingConnectionAvailable, m_server, [this] {
             while (QTcpSocket *socket = m_server->nextPendingConnection())
                 accept(socket);
@@ -193,12 +165,10 @@ public:
     // A header of the latest request for the target, empty when none came.
     QByteArray header(const QString &target, const QByteArray &name) const {
         QMutexLocker lock(&m_mutex);
-        const QByteArray head = m_heads.value(target).toLower();
-        const qsizetype at = head.indexOf("\r\n" + name.toLower() + ':');
-        if (at < 0)
-            return {};
-        const qsizetype from = at + name.size() + 3;
-        return m_heads.value(target).mid(from, head.indexOf("\r\n", from) - from).trimmed();
+        for (const QByteArray &line : m_heads.value(target).split('\n'))
+            if (line.toLower().startsWith(name.toLower() + ':'))
+                return line.mid(name.size() + 1).trimmed();
+        return {};
     }
     void clearRequests() {
         QMutexLocker lock(&m_mutex);
@@ -209,14 +179,13 @@ public:
 private:
     void accept(QTcpSocket *socket) {
         QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
-            m_waiting.erase(std::remove(m_waiting.begin(), m_waiting.end(), socket),
-                            m_waiting.end());
+            std::erase(m_waiting, socket);
             socket->deleteLater();
             if (!m_waiting.empty())
                 serve(m_waiting.front());
         });
         if (m_serving == Serving::ResetOthers && !m_waiting.empty())
-            return AnswerSender::reset(socket);
+            return resetConnection(socket);
         m_waiting.push_back(socket);
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(socket); });
         serve(socket);
@@ -232,7 +201,7 @@ private:
         const QString target = QString::fromLatin1(request.split(' ').value(1));
         QMutexLocker lock(&m_mutex);
         m_requests.append(target);
-        m_heads.insert(target, request.left(request.indexOf("\r\n\r\n") + 2));
+        m_heads.insert(target, request.left(request.indexOf("\r\n\r\n")));
         const HttpAnswer a =
             m_answers.value(target, {.body = "<html><body>Not Found</body></html>", .status = 404});
         lock.unlock();

@@ -5,11 +5,12 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
-#include <QByteArray>
-#include <QList>
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSet>
-#include <QString>
-#include <QStringList>
+#include <QTest>
 
 #include <deque>
 
@@ -24,13 +25,24 @@ struct ShownMessage {
 };
 
 // Whether the hourglass stands over the whole program.
-bool busyPointerShown();
+inline bool busyPointerShown() {
+    const QCursor *pointer = QGuiApplication::overrideCursor();
+    return pointer && pointer->shape() == Qt::WaitCursor;
+}
 
 // Stands in for the modal message boxes: records every box and answers with
 // the answers queued by the test (Yes when none is queued for a Yes/No box).
 class ScriptedMessageBoxes : public MessageBoxes {
 public:
-    MsgAnswer show(QWidget *parent, const QString &text, MsgButtons buttons, MsgIcon icon) override;
+    MsgAnswer show(QWidget *, const QString &text, MsgButtons buttons, MsgIcon icon) override {
+        shown.append({text, buttons, icon, busyPointerShown()});
+        if (buttons == MsgButtons::Ok)
+            return MsgAnswer::Ok;
+        const MsgAnswer answer = answers.empty() ? MsgAnswer::Yes : answers.front();
+        if (!answers.empty())
+            answers.pop_front();
+        return answer;
+    }
 
     QList<ShownMessage> shown;
     std::deque<MsgAnswer> answers;
@@ -40,11 +52,18 @@ public:
 // access to them.
 class MessageRecorder {
 public:
-    MessageRecorder();
-    ~MessageRecorder();
+    MessageRecorder() : m_boxes(new ScriptedMessageBoxes) {
+        MessageBoxes::setInstance(std::unique_ptr<MessageBoxes>(m_boxes));
+    }
+    ~MessageRecorder() { MessageBoxes::setInstance(nullptr); }
     ScriptedMessageBoxes *operator->() const { return m_boxes; }
     const QList<ShownMessage> &shown() const { return m_boxes->shown; }
-    QStringList texts() const;
+    QStringList texts() const {
+        QStringList texts;
+        for (const ShownMessage &m : m_boxes->shown)
+            texts.append(m.text);
+        return texts;
+    }
 
 private:
     ScriptedMessageBoxes *m_boxes;
@@ -65,8 +84,11 @@ public:
 // Installs fake drives for the life of the object.
 class VolumesOverride {
 public:
-    explicit VolumesOverride(const QStringList &roots);
-    ~VolumesOverride();
+    explicit VolumesOverride(const QStringList &roots) : m_volumes(new FakeVolumes) {
+        m_volumes->m_roots = roots.contains("/") ? roots : QStringList{"/"} + roots;
+        Volumes::setInstance(std::unique_ptr<Volumes>(m_volumes));
+    }
+    ~VolumesOverride() { Volumes::setInstance(nullptr); }
     FakeVolumes *operator->() const { return m_volumes; }
 
 private:
@@ -77,19 +99,16 @@ private:
 // parent, so they outlive the main window).
 template <class W> QList<W *> topLevels() {
     QList<W *> found;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
+    for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *window = qobject_cast<W *>(w))
             found.append(window);
-    }
     return found;
 }
 
 // The one visible window of this class, or none.
 template <class W> W *only() {
-    QList<W *> found;
-    for (W *window : topLevels<W>())
-        if (window->isVisible())
-            found.append(window);
+    QList<W *> found = topLevels<W>();
+    found.removeIf([](W *window) { return !window->isVisible(); });
     return found.size() == 1 ? found.first() : nullptr;
 }
 

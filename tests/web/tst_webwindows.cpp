@@ -6,7 +6,6 @@
 #include "platform/Errors.h"
 #include "platform/FileList.h"
 #include "platform/InternetTransfer.h"
-#include "platform/Volumes.h"
 #include "settings/SettingsFile.h"
 #include "settings/Shared.h"
 #include "tests/support/TestSupport.h"
@@ -14,11 +13,9 @@
 #include "web/PomiIni.h"
 #include "web/URLs.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -26,42 +23,43 @@
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace pomiv;
 using namespace pomiv::test;
 
-struct Drop {
+// Text dropped on the link list or, when there is none, a saved page picked
+// from the main URL box: the box's text, the links listed (a page's relative
+// to its folder), the requests and the messages.
+struct Listing {
     QString text{}, box{};
     QStringList listed{};
-    bool asked = false; // a request goes out
+    int asked = 0;
     QStringList messages{};
+    HttpAnswer page{};
 };
 
-struct Load {
-    HttpAnswer answer{};
-    QStringList links{}; // relative to the page's folder
-};
-
-// A run that ends early, and what the window shows.
-struct Refusal {
-    QString prefix = "A", number = "7", text{};
-    QString folder = "save/";
-    int linksLeft = 1;
-    QString path = "/i/x.jpg";
+// A run from the window: the fields, then the messages, the links left (none:
+// tidied up) and the first message's icon; the save folder ("": the window's
+// own is empty), the link listed, then the files, the monitor and the number
+// field after (also written to the settings file; none: unchanged).
+struct Run {
+    QString prefix, number;
+    QStringList messages;
+    int linksLeft = 1; // -1: a clash with the user's A7.jpg, the window closes
     MsgIcon icon = MsgIcon::None;
-    QStringList files{};
-    bool closes = false;
+    QString folder = "save/", path = "/i/x.jpg";
+    QStringList files{}, monitor{};
+    QString after{};
 };
 
-// What the user does before leaving the window.
-enum Leave { Update, Cancel, CloseBox };
-
+// The saved main URLs file before, the organiser's list, the rows selected
+// and deleted (-1: none selected), how the organiser is left (0 update,
+// 1 cancel, 2 close box), the file after.
 struct Edit {
-    QByteArray before{}; // none: no file
+    QByteArray before{};
     QStringList shown{};
-    QList<int> deletions{}; // rows selected and deleted; -1: none selected
-    Leave leave{};
+    QList<int> deletions{};
+    int leave = 0;
     QByteArray after{};
 };
 
@@ -84,23 +82,18 @@ class TestWebWindows : public QObject {
         return only<INTE>();
     }
 
-    // The download window with these addresses (paths on the server) listed.
-    void prepare(const QStringList &paths, const QString &prefix = "A",
-                 const QString &number = "7") {
-        w = open();
-        main->tx[1]->setText(prefix);
-        main->tx[2]->setText(number);
-        w->ft->setText(folder + '/');
-        for (const QString &address : paths)
-            w->URL_ad(address.startsWith("http") ? address : server.url(address));
-    }
-
     // The organiser opened from the main window's menu.
     URLs *organiser(const QByteArray &bytes) {
         if (!bytes.isEmpty())
             writeFile(pomiIni(), bytes);
         main->m1_3->trigger();
         return only<URLs>();
+    }
+
+    void drop(const QString &text) {
+        QMimeData data;
+        data.setText(text);
+        w->L1_OLEDragDrop(&data);
     }
 
 private slots:
@@ -130,52 +123,50 @@ private slots:
         messages.reset();
     }
 
-    // The download window.
-
-    void hugeAndBinaryFile() {
+    void savedMainUrls() {
         // A line of 50 MB, a line of every byte but CR and LF, and an address.
         QByteArray bytes = '"' + QByteArray(50 * 1024 * 1024 - 2, 'a') + "\"\r\n";
         for (int i = 1; i < 256; ++i)
             bytes.append(char(i == 10 || i == 13 ? 'x' : i));
-        writeFile(pomiIni(), bytes + "\r\n\"http://h/\"\r\n");
+        writeFile(pomiIni(), bytes + "\r\n\"http://h/B.html\"\r\n");
         w = open();
+        QCOMPARE(open(), w); // one window
         QCOMPARE(w->l2->count(), 3);
         // The long entry cannot be taken whole as an address.
         w->l2->setCurrentIndex(0);
         w->l2_Click();
         QCOMPARE(messages->texts(), QStringList{"指定されたＵＲＬは不正です"});
         QCOMPARE(w->L1->count(), 0);
-        // The organiser writes the long entry back whole.
-        URLs *u = organiser({});
-        QCOMPARE(items(u->l1).value(2), "http://h/");
-        u->l1->item(2)->setSelected(true);
-        u->Command1->click();
-        u->Command2->click();
-        QStringList entries;
-        QCOMPARE(PomiIni::read(&entries), 0);
-        QCOMPARE(entries.size(), 2);
-        QCOMPARE(entries[0].size(), 50 * 1024 * 1024 - 2);
-    }
-
-    void oneWindowAndSavedMainUrls() {
-        const QByteArray two = "\"http://h/B.html\"\r\n\"http://h/b.html\"\r\n";
-        writeFile(pomiIni(), "\"http://h/B.html\"\r\n");
-        w = open();
-        QCOMPARE(open(), w);
-        w->l2->setEditText("http://h/b.html"); // the comparison heeds case
+        // Saved once only; the comparison heeds case.
+        w->l2->setEditText("http://h/b.html");
         w->Command2_Click();
-        QCOMPARE(readFile(pomiIni()), two);
-        QCOMPARE(items(w->l2), (QStringList{"http://h/B.html", "http://h/b.html"}));
         QVERIFY(!w->Command2->isEnabled());
         w->Command2_Click();
-        QCOMPARE(messages->texts(), QStringList{"同じURLが既に保存されています"});
-        QCOMPARE(readFile(pomiIni()), two);
+        QCOMPARE(messages->texts().value(1), "同じURLが既に保存されています");
+        // The organiser writes the long entry back whole, and keeps what the
+        // download window saved while it was open.
+        w->Command4->click();
+        URLs *u = only<URLs>();
+        w->l2->setEditText("http://new/");
+        w->Command2_Click();
+        u->l1->item(2)->setSelected(true);
+        u->Command1->click();
+        QPointer<URLs> gone(u);
+        u->Command2->click();
+        QTRY_VERIFY(!gone);
+        QStringList entries;
+        QCOMPARE(PomiIni::read(&entries), 0);
+        QCOMPARE(entries.value(0).size(), 50 * 1024 * 1024 - 2);
+        QCOMPARE(entries.mid(2), (QStringList{"http://h/b.html", "http://new/"}));
+        QCOMPARE(w->l2->count(), 5); // not read again while open
+        w->Command4->click();        // read afresh when opened again
+        QCOMPARE(items(only<URLs>()->l1).mid(2), entries.mid(2));
         // A file that cannot be written: a message, the list unchanged.
         AppDir = path("nowhere/");
         w->l2->setEditText("http://h/");
         w->Command2_Click();
-        QVERIFY(messages->texts().value(1).startsWith("メインＵＲＬを保存できませんでした。"));
-        QCOMPARE(w->l2->count(), 2);
+        QVERIFY(messages->texts().last().startsWith("メインＵＲＬを保存できませんでした。"));
+        QCOMPARE(w->l2->count(), 5);
     }
 
     void saveFolder() {
@@ -192,17 +183,15 @@ private slots:
         QCOMPARE(state(), (QStringList{path("dest") + '/', path("dest"), original}));
         w->op2[2]->click();
         QCOMPARE(state(), (QStringList{path("start") + '/', path("start"), current}));
-        // Nothing remembered: nothing changes.
+        // Nothing remembered, a main folder gone, a drive not ready: nothing
+        // changes; only the drive has a message.
         w->ft->setText("kept");
         const QStringList kept{"kept", path("start"), current};
         w->op2_Click(2);
-        QCOMPARE(state(), kept);
-        // A main folder that no longer exists: nothing changes, no message.
         MainFolder = path("gone");
         w->op2[0]->click();
         QCOMPARE(state(), kept);
         QVERIFY(messages->shown().isEmpty());
-        // A destination folder on a drive that is not ready.
         VolumesOverride volumes({path("dest")});
         volumes->notReady.insert(path("dest"));
         w->op2[1]->click();
@@ -211,43 +200,76 @@ private slots:
         QVERIFY(w->op2[2]->isChecked());
     }
 
-    void drop_data() {
-        QTest::addColumn<Drop>("d");
+    void list_data() {
+        QTest::addColumn<Listing>("l");
         server.answer("/never.html", {.never = true});
         server.answer("/stall.html", {.body = QByteArray(4000, 'x'), .stallAfter = 10});
         const QString never = server.url("/never.html"), stall = server.url("/stall.html");
-        QTest::newRow("picture") << Drop{"http://h/z.jpg", "http://h/z.jpg", {"http://h/z.jpg"}};
-        QTest::newRow("embedded picture") << Drop{
+        QTest::newRow("picture, first line only")
+            << Listing{"  http://h/a.jpg \r\nsecond line\n", "http://h/a.jpg", {"http://h/a.jpg"}};
+        QTest::newRow("embedded picture") << Listing{
             "http://x/r?u=http://h/z.jpg", "http://x/r?u=http://h/z.jpg", {"http://h/z.jpg"}};
-        QTest::newRow("first line only")
-            << Drop{"  http://h/a.jpg \r\nsecond line\n", "http://h/a.jpg", {"http://h/a.jpg"}};
-        QTest::newRow("file") << Drop{"file:///etc/passwd", "file:///etc/passwd", {}};
-        QTest::newRow("bare word") << Drop{"index", "index", {}};
-        QTest::newRow("never answers") << Drop{never, never, {}, true};
-        QTest::newRow("stalls") << Drop{
-            stall, stall, {}, true, {"通信エラーです。再ロードしてください"}};
+        QTest::newRow("file") << Listing{"file:///etc/passwd", "file:///etc/passwd"};
+        QTest::newRow("never answers") << Listing{never, never, {}, 1};
+        QTest::newRow("stalls") << Listing{
+            stall, stall, {}, 1, {"通信エラーです。再ロードしてください"}};
+        QTest::newRow("links of a page")
+            << Listing{{},
+                       {},
+                       {"pic/a.jpg", "img/b.jpg"},
+                       1,
+                       {},
+                       {.body = "<a href=\"pic/a.jpg\">a</a><A HREF=\"/img/b.jpg\">b</A>"
+                                "<a href=\"x.html\">x</a><img src=\"c.jpg\">"}};
+        QTest::newRow("404 page is scanned") << Listing{
+            {}, {}, {"gone.jpg"}, 1, {}, {.body = "<a href=\"gone.jpg\">", .status = 404}};
+        // The Japanese link lies across byte 1024, whatever the encoding.
+        const auto page = [](const char *codec, const QByteArray &head, const char *type) {
+            QByteArray body = head + "<p>";
+            body.append(QByteArray(1023 - 9 - body.size(), ' ')); // then 9 bytes of <a href="
+            body += QStringEncoder(codec).encode(QString("<a href=\"写真/花.jpg\">花</a>"));
+            return Listing{{}, {}, {"写真/花.jpg"}, 1, {}, {.body = body, .type = type}};
+        };
+        QTest::newRow("UTF-8 undeclared") << page("UTF-8", "", "text/html");
+        QTest::newRow("Shift_JIS undeclared") << page("Shift_JIS", "", "text/html");
+        QTest::newRow("EUC-JP in a meta tag, unknown in the header") << page(
+            "EUC-JP", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=EUC-JP\">",
+            "text/html; charset=x-none");
+        QTest::newRow("header before meta")
+            << page("EUC-JP", "<META charset='shift_jis'>", "text/html; charset=EUC-JP");
+        QTest::newRow("byte-order mark first")
+            << page("UTF-8", "\xEF\xBB\xBF", "text/html; charset=Shift_JIS");
     }
 
-    void drop() {
-        QFETCH(Drop, d);
+    void list() {
+        QFETCH(Listing, l);
+        const QString site = QStringLiteral("/load/%1/").arg(qHash(QTest::currentDataTag()));
+        const bool picked = l.text.isEmpty();
+        if (picked) {
+            server.answer(site + "index.html", l.page);
+            l.box = server.url(site + "index.html");
+            writeFile(pomiIni(), ("\"" + l.box + "\"\r\n").toUtf8());
+            for (QString &link : l.listed)
+                link = server.url(site + link);
+        }
         w = open();
-        server.clearRequests();
-        QMimeData data, empty;
-        data.setText(d.text);
-        w->L1_OLEDragDrop(&data);
+        w->l2->setCurrentIndex(0);
+        picked ? w->l2_Click() : drop(l.text);
         QTest::qWait(100); // time for a request that should not go out
-        QTRY_COMPARE(messages->texts(), d.messages);
-        QCOMPARE(w->l2->currentText(), d.box);
-        QCOMPARE(items(w->L1), d.listed);
-        QCOMPARE(w->Command1->isEnabled(), !d.listed.isEmpty());
-        QCOMPARE(w->sosu->text(), QString()); // only a page's scan counts
+        QTRY_COMPARE(messages->texts(), l.messages);
+        QTRY_COMPARE(items(w->L1), l.listed);
+        QCOMPARE(w->l2->currentText(), l.box);
         QVERIFY(!w->it->StillExecuting());
-        QCOMPARE(server.requests().size(), d.asked ? 1 : 0);
-        w->L1_OLEDragDrop(&empty); // data without text is ignored
-        QCOMPARE(w->l2->currentText(), d.box);
+        QCOMPARE(w->Command1->isEnabled() + w->Command2->isEnabled(), l.listed.isEmpty() ? 0 : 2);
+        // Only a page's scan counts, and sets the base for the links dropped later.
+        QCOMPARE(w->sosu->text(), picked ? QString::number(l.listed.size()) : QString());
+        if (picked)
+            QCOMPARE(w->Text3->text() + w->Text4->text(),
+                     server.url(site) + "メインサイドの分析中:  0");
+        QCOMPARE(server.requests().size(), l.asked);
     }
 
-    void dropsAreCopies() {
+    void dropsAreCopiesOfText() {
         // Text is taken as a copy, never moved out of the other program; data
         // without text is refused.
         writeFile(pomiIni(), ("\"" + server.url("/r.html") + "\"\r\n").toUtf8());
@@ -279,73 +301,15 @@ private slots:
         QCOMPARE(server.requests(), QStringList{});
     }
 
-    void load_data() {
-        QTest::addColumn<Load>("l");
-        QTest::newRow("links of a page")
-            << Load{{.body = "<a href=\"pic/a.jpg\">a</a><A HREF=\"/img/b.jpg\">b</A>"
-                             "<a href=\"x.html\">x</a><img src=\"c.jpg\">"},
-                    {"pic/a.jpg", "img/b.jpg"}};
-        QTest::newRow("404 page is scanned")
-            << Load{{.body = "<a href=\"gone.jpg\">", .status = 404}, {"gone.jpg"}};
-        // The Japanese link lies across byte 1024, whatever the encoding.
-        const auto page = [](const char *codec, const QByteArray &head, const char *type) {
-            QByteArray body = head + "<p>";
-            body.append(QByteArray(1023 - 9 - body.size(), ' ')); // then 9 bytes of <a href="
-            body += QStringEncoder(codec).encode(QString("<a href=\"写真/花.jpg\">花</a>"));
-            return Load{{.body = body, .type = type}, {"写真/花.jpg"}};
-        };
-        const QByteArray metaEuc =
-            "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=EUC-JP\">";
-        QTest::newRow("UTF-8 undeclared") << page("UTF-8", "", "text/html");
-        QTest::newRow("UTF-8 in a meta tag")
-            << page("UTF-8", "<meta charset=\"utf-8\">", "text/html");
-        QTest::newRow("Shift_JIS undeclared") << page("Shift_JIS", "", "text/html");
-        QTest::newRow("Shift_JIS in the header")
-            << page("Shift_JIS", "", "text/html; charset=Shift_JIS");
-        QTest::newRow("EUC-JP in the header") << page("EUC-JP", "", "text/html; charset=EUC-JP");
-        QTest::newRow("EUC-JP in a meta tag, unknown in the header")
-            << page("EUC-JP", metaEuc, "text/html; charset=x-none");
-        QTest::newRow("header before meta")
-            << page("EUC-JP", "<META charset='shift_jis'>", "text/html; charset=EUC-JP");
-        QTest::newRow("byte-order mark first")
-            << page("UTF-8", "\xEF\xBB\xBF", "text/html; charset=Shift_JIS");
-    }
-
-    void load() {
-        QFETCH(Load, l);
-        const QString site = QStringLiteral("/load/%1/").arg(qHash(QTest::currentDataTag()));
-        server.answer(site + "index.html", l.answer);
-        server.clearRequests();
-        writeFile(pomiIni(), ("\"" + server.url(site + "index.html") + "\"\r\n").toUtf8());
-        w = open();
-        w->l2->setCurrentIndex(0);
-        w->l2_Click(); // the saved page picked
-        QTRY_COMPARE(w->sosu->text(), QString::number(l.links.size()));
-        for (QString &link : l.links)
-            link = server.url(site + link);
-        QCOMPARE(items(w->L1), l.links);
-        QCOMPARE(w->Text3->text(), server.url(site));
-        QVERIFY(w->Command1->isEnabled() && w->Command2->isEnabled());
-        QCOMPARE(w->Text4->text(), "メインサイドの分析中:  0");
-        QCOMPARE(server.requests(), QStringList{site + "index.html"});
-        QVERIFY(messages->shown().isEmpty());
-        if (const QString build = qEnvironmentVariable("POMIV_BUILD_DIR"); !build.isEmpty())
-            QVERIFY(w->grab().save(build + "/INTE.png"));
-    }
-
     void baseOfTheOwnLoad() {
         server.answer("/own/index.html",
                       {.body = "<a href=\"a.jpg\">", .stallAfter = 0, .stallMs = 300});
         server.answer("/second/index.html", {.body = "<a href=\"b.jpg\">"});
         w = open();
-        server.clearRequests();
         w->URL_ad(server.url("/own/index.html"));
         // While the page comes: a picture address and a second page dropped.
-        QMimeData picture, second;
-        picture.setText("http://elsewhere/x/y.jpg");
-        w->L1_OLEDragDrop(&picture);
-        second.setText(server.url("/second/index.html"));
-        w->L1_OLEDragDrop(&second);
+        drop("http://elsewhere/x/y.jpg");
+        drop(server.url("/second/index.html"));
         QCOMPARE(w->Text3->text(), server.url("/second/"));
         QTRY_COMPARE(w->sosu->text(), "2");
         QCOMPARE(items(w->L1), (QStringList{"http://elsewhere/x/y.jpg", server.url("/own/a.jpg")}));
@@ -358,7 +322,7 @@ private slots:
         // and when nothing is left.
         QTest::addColumn<int>("at");
         QTest::newRow("first piece") << 1;
-        QTest::newRow("last piece") << 3;
+        QTest::newRow("nothing left") << 3;
     }
 
     void exitWhileReading() {
@@ -381,82 +345,78 @@ private slots:
         QVERIFY(messages->shown().isEmpty());
     }
 
-    // The download run, as the window shows it.
+    void run_data() {
+        QTest::addColumn<Run>("r");
+        const QString wrong = "連番付するファイル名を正しく入力してください、型が一致しません。";
+        QTest::newRow("a page, one bad picture")
+            << Run{"A",
+                   "007",
+                   {" 1個のファイルがダウンロードできませんでした", "完了しました。"},
+                   0,
+                   MsgIcon::None,
+                   "",
+                   "/p/index.html",
+                   {"A7.jpg"},
+                   {"x.jpg --OK", "y.jpg --ERR-"},
+                   "8"};
+        QTest::newRow("empty prefix") << Run{"", "7", {"連番付するファイル名を入力してください"}};
+        QTest::newRow("letters") << Run{"A", "abc", {wrong}};
+        QTest::newRow("overflow") << Run{"A", "2147483648", {"オーバーフローしました。"}, 0};
+        QTest::newRow("no answer")
+            << Run{"A", "7", {netErrorText(NetTimeout)}, 0, MsgIcon::None, "save/", "/i/never.jpg"};
+        QTest::newRow("missing folder")
+            << Run{"A", "7", {"ドライブの準備ができません"}, 1, MsgIcon::Critical, "gone/"};
+        QTest::newRow("clash closes the window") << Run{
+            "A",        "7",       {"/同名ファイルがあります"}, -1, MsgIcon::Critical, "save/",
+            "/i/x.jpg", {"A7.jpg"}};
+    }
 
-    void runFromAPage() {
+    void run() {
+        QFETCH(Run, r);
         server.answer("/p/index.html", {.body = "<a href=\"x.jpg\"><a href=\"y.jpg\">"});
         server.answer("/p/x.jpg", jpeg(1));
         server.answer("/p/y.jpg", jpeg(2, 9000));
-        prepare({"/p/index.html"}, "A", "007");
-        w->ft->clear(); // as when the window started without a saved URLs file
-        main->tx[0]->setText(folder);
-        QTRY_COMPARE(w->L1->count(), 2);
-        w->Command1->click();
-        QCOMPARE(filesIn(folder), QStringList{"A7.jpg"});
-        QCOMPARE(items(w->l3), (QStringList{"x.jpg --OK", "y.jpg --ERR-"}));
-        QCOMPARE(main->tx[2]->text(), "8");
-        QStringList fields;
-        QCOMPARE((readSettings(&fields), fields.value(3)), "8");
-        QCOMPARE(messages->texts(),
-                 (QStringList{" 1個のファイルがダウンロードできませんでした", "完了しました。"}));
-        // Each picture names the page that listed it.
-        QCOMPARE(server.header("/p/y.jpg", "Referer"), server.url("/p/index.html").toUtf8());
-        // Tidy-up: list and main URL box emptied, main window on the folder.
-        QCOMPARE(w->L1->count(), 0);
-        QCOMPARE(w->l2->currentText(), QString());
-        QCOMPARE(w->s->value(), 0);
-        QCOMPARE(main->d3->path(), folder);
-        QVERIFY(!w->Command1->isEnabled());
-    }
-
-    void runEnds_data() {
-        QTest::addColumn<Refusal>("r");
-        const QString empty = "連番付するファイル名を入力してください";
-        const QString wrong = "連番付するファイル名を正しく入力してください、型が一致しません。";
-        const QString noDrive = "ドライブの準備ができません";
-        QTest::newRow("empty prefix") << Refusal{.prefix = "", .text = empty};
-        QTest::newRow("letters") << Refusal{.number = "abc", .text = wrong};
-        // Tidied up as after any other failure.
-        QTest::newRow("overflow") << Refusal{
-            .number = "2147483648", .text = "オーバーフローしました。", .linksLeft = 0};
-        QTest::newRow("no answer")
-            << Refusal{.text = netErrorText(NetTimeout), .linksLeft = 0, .path = "/i/never.jpg"};
-        QTest::newRow("missing folder")
-            << Refusal{.text = noDrive, .folder = "gone/", .icon = MsgIcon::Critical};
-        QTest::newRow("clash closes the window") << Refusal{.text = "/同名ファイルがあります",
-                                                            .icon = MsgIcon::Critical,
-                                                            .files = {"A7.jpg"},
-                                                            .closes = true};
-    }
-
-    void runEnds() {
-        QFETCH(Refusal, r);
         server.answer("/i/x.jpg", jpeg());
         server.answer("/i/never.jpg", {.never = true});
-        if (r.closes)
+        const bool clash = r.linksLeft < 0;
+        if (clash) {
             writeFile(folder + "/A7.jpg", "the user's own file");
-        prepare({r.path}, r.prefix, r.number);
-        w->ft->setText(path(r.folder));
+            r.messages[0].prepend(path("save/"));
+        }
+        w = open();
+        main->tx[0]->setText(folder);
+        main->tx[1]->setText(r.prefix);
+        main->tx[2]->setText(r.number);
+        w->ft->setText(r.folder.isEmpty() ? QString() : path(r.folder));
+        w->URL_ad(server.url(r.path));
+        QTRY_VERIFY(w->Command1->isEnabled());
         QPointer<INTE> guard(w);
-        w->Command1_Click();
-        QCOMPARE(messages->texts(), QStringList{(r.closes ? path("save/") : "") + r.text});
+        w->Command1->click();
+        QCOMPARE(messages->texts(), r.messages);
         QCOMPARE(messages->shown().first().icon, r.icon);
         QCOMPARE(filesIn(folder), r.files);
-        QVERIFY(w->s->maximum() > 0); // one link: an empty bar, never the busy animation
-        if (r.closes) {
+        QVERIFY(!QFileInfo::exists(path("gone")));
+        if (clash) {
             QCOMPARE(readFile(folder + "/A7.jpg"), "the user's own file");
             QTRY_VERIFY(!guard);
             return;
         }
+        QCOMPARE(items(w->l3), r.monitor);
+        QCOMPARE(main->tx[2]->text(), r.after.isEmpty() ? r.number : r.after);
+        QStringList fields;
+        QCOMPARE((readSettings(&fields), fields.value(3)), r.after);
+        // Each picture names the page that listed it.
+        if (!r.monitor.isEmpty())
+            QCOMPARE(server.header("/p/y.jpg", "Referer"), server.url(r.path).toUtf8());
         QCOMPARE(w->L1->count(), r.linksLeft);
         QCOMPARE(w->Command1->isEnabled(), r.icon == MsgIcon::None && r.linksLeft > 0);
-        QVERIFY(w->isVisible());
-        if (r.icon == MsgIcon::None && r.linksLeft > 0) // the fields are read before any request
+        QVERIFY(w->isVisible() && w->s->maximum() > 0); // an empty bar, never a busy one
+        if (r.linksLeft > 0 && r.icon == MsgIcon::None) // the fields are read before any request
             QCOMPARE(server.requests(), QStringList{});
-        QVERIFY(!QFileInfo::exists(path("gone")));
+        if (r.linksLeft == 0) // tidied up: main window on the folder
+            QCOMPARE(main->d3->path() + w->l2->currentText() + QString::number(w->s->value()),
+                     folder + "0");
     }
-
-    // The saved-URL organiser.
 
     void edit_data() {
         QTest::addColumn<Edit>("e");
@@ -467,27 +427,27 @@ private slots:
         const QByteArray sjisFile =
             QStringEncoder("Shift_JIS").encode(QString("\"" + jp + "\"\r\n\"http://a/\"\r\n"));
         const QByteArray utf8File = QString("\"" + jp + "\"\r\n\"" + beyond + "\"\r\n").toUtf8();
-        QTest::newRow("delete the second of three") << Edit{three, abc, {1}, Update, ac};
-        QTest::newRow("delete every entry") << Edit{three, abc, {0, 0, 0}, Update, ""};
-        QTest::newRow("delete with nothing selected") << Edit{three, abc, {-1}, Update, three};
-        QTest::newRow("delete twice after one selection") << Edit{three, abc, {1, -1}, Update, ac};
-        QTest::newRow("cancel after deletions") << Edit{three, abc, {0, 1}, Cancel, three};
-        QTest::newRow("close box after deletions") << Edit{three, abc, {0}, CloseBox, three};
-        QTest::newRow("missing file") << Edit{"", {}, {}, Update, ""};
-        QTest::newRow("line without quotes")
-            << Edit{"http://x/\r\n", {"ttp://x"}, {}, Update, "\"ttp://x\"\r\n"};
-        QTest::newRow("two quotes: an empty entry")
-            << Edit{"\"\"\r\n\"b\"\r\n", {"", "b"}, {}, Update, "\"\"\r\n\"b\"\r\n"};
-        QTest::newRow("LF and CR line ends") << Edit{
-            "\"a\"\n\"b\"\r\"c\"", {"a", "b", "c"}, {}, Update, "\"a\"\r\n\"b\"\r\n\"c\"\r\n"};
+        QTest::newRow("delete the second of three") << Edit{three, abc, {1}, 0, ac};
+        QTest::newRow("delete every entry") << Edit{three, abc, {0, 0, 0}, 0, ""};
+        QTest::newRow("delete with nothing selected") << Edit{three, abc, {-1}, 0, three};
+        QTest::newRow("delete twice after one selection") << Edit{three, abc, {1, -1}, 0, ac};
+        QTest::newRow("cancel after deletions") << Edit{three, abc, {0, 1}, 1, three};
+        QTest::newRow("close box after deletions") << Edit{three, abc, {0}, 2, three};
+        QTest::newRow("missing file") << Edit{"", {}, {}, 0, ""};
+        QTest::newRow("no quotes, LF and CR line ends, empty entry")
+            << Edit{"http://x/\n\"b\"\r\"\"",
+                    {"ttp://x", "b", ""},
+                    {},
+                    0,
+                    "\"ttp://x\"\r\n\"b\"\r\n\"\"\r\n"};
         QTest::newRow("empty line: the rest kept as it is")
-            << Edit{"\"a\"\r\n\r\n\"c\"\nplain", {"a"}, {0}, Update, "\r\n\"c\"\r\nplain\r\n"};
+            << Edit{"\"a\"\r\n\r\n\"c\"\nplain", {"a"}, {0}, 0, "\r\n\"c\"\r\nplain\r\n"};
         QTest::newRow("one-character line: the rest kept as it is")
-            << Edit{"\"a\"\r\nx\r\n\"c\"\r\n", {"a"}, {0}, Update, "x\r\n\"c\"\r\n"};
+            << Edit{"\"a\"\r\nx\r\n\"c\"\r\n", {"a"}, {0}, 0, "x\r\n\"c\"\r\n"};
         QTest::newRow("Shift_JIS stays Shift_JIS")
-            << Edit{sjisFile, {jp, "http://a/"}, {}, Update, sjisFile};
+            << Edit{sjisFile, {jp, "http://a/"}, {}, 0, sjisFile};
         QTest::newRow("UTF-8 stays UTF-8, marked")
-            << Edit{utf8File, {jp, beyond}, {}, Update, "\xef\xbb\xbf" + utf8File};
+            << Edit{utf8File, {jp, beyond}, {}, 0, "\xef\xbb\xbf" + utf8File};
     }
 
     void edit() {
@@ -497,22 +457,20 @@ private slots:
         QCOMPARE(items(u->l1), e.shown);
         // The download window reads the file alike, and sets the save folder
         // only when it read every line.
+        QCOMPARE(items(open()->l2), e.shown);
         static const QRegularExpression lineEnd("\r\n|\n|\r");
         const bool whole =
             QString(e.before).split(lineEnd, Qt::SkipEmptyParts).size() == e.shown.size();
-        QCOMPARE(items(open()->l2), e.shown);
         QCOMPARE(open()->ft->text(), whole ? path("start") + '/' : QString());
         for (int row : e.deletions) {
             if (row >= 0)
                 u->l1->item(row)->setSelected(true);
             u->Command1->click();
         }
-        if (const QString build = qEnvironmentVariable("POMIV_BUILD_DIR"); !build.isEmpty())
-            QVERIFY(u->grab().save(build + "/URLs.png"));
         QPointer<URLs> guard(u);
-        if (e.leave == Update)
+        if (e.leave == 0)
             u->Command2->click();
-        else if (e.leave == Cancel)
+        else if (e.leave == 1)
             u->Command3->click();
         else
             u->close();
@@ -530,7 +488,6 @@ private slots:
         u->Command2->click();
         PomiIni::setWriteFaultForTests(nullptr);
         QCOMPARE(readFile(pomiIni()), before);
-        QVERIFY(u->isVisible());
         QCOMPARE(items(u->l1), QStringList{"b"});
         QCOMPARE(messages->texts(),
                  QStringList{"保存しているURLのファイルを書き込めませんでした。" +
@@ -540,32 +497,7 @@ private slots:
         QDir().mkpath(pomiIni());
         u->Command2->click();
         QCOMPARE(messages->shown().size(), 2);
-        QVERIFY(QFileInfo(pomiIni()).isDir());
-        QVERIFY(u->isVisible());
-    }
-
-    void oneWindowAndTheDownloadList() {
-        URLs *u = organiser("\"a\"\r\n\"b\"\r\n");
-        INTE *inte = open();
-        inte->Command4->click();
-        QCOMPARE(only<URLs>(), u);
-        // Saved in the download window meanwhile: kept.
-        inte->l2->setEditText("http://new/");
-        inte->Command2_Click();
-        u->l1->item(0)->setSelected(true);
-        u->Command1->click();
-        QPointer<URLs> gone(u);
-        u->Command2->click();
-        QTRY_VERIFY(!gone);
-        QCOMPARE(readFile(pomiIni()), "\"b\"\r\n\"http://new/\"\r\n");
-        QCOMPARE(inte->l2->count(), 3); // not read again while open
-        // The organiser starts afresh when opened again; the download window too.
-        inte->Command4->click();
-        QCOMPARE(items(only<URLs>()->l1), (QStringList{"b", "http://new/"}));
-        QPointer<INTE> guard(inte);
-        inte->Command3->click();
-        QTRY_VERIFY(!guard);
-        QCOMPARE(items(open()->l2), (QStringList{"b", "http://new/"}));
+        QVERIFY(QFileInfo(pomiIni()).isDir() && u->isVisible());
     }
 };
 

@@ -20,15 +20,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
-
-#include <memory>
 
 using namespace pomiv;
 using namespace pomiv::test;
 
-class MainWindowTest : public QObject {
+class TestMainWindow : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_tmp;
@@ -58,9 +55,7 @@ class MainWindowTest : public QObject {
         w->show();
         if (active)
             w->activateWindow();
-        if (active && !QTest::qWaitForWindowActive(w.get()))
-            return nullptr;
-        return w;
+        return !active || QTest::qWaitForWindowActive(w.get()) ? std::move(w) : nullptr;
     }
 
 private slots:
@@ -102,7 +97,8 @@ private slots:
             QTest::addRow("drive not ready, %s", answer)
                 << settings("C/x", "B/dest") << answer << "C/x B/dest" + saved + home;
         // A first field longer than any path: the file is unreadable.
-        QTest::newRow("first field of 50 MB") << QByteArray(50 * 1024 * 1024, 'x') + ",\"/b\"" << ""
+        QTest::newRow("first field of 50 MB") << QByteArray(50 * 1024 * 1024, 'x') + ",\"/b\""
+                                              << ""
                                               << "A/start A/start|||" + home;
     }
 
@@ -122,9 +118,10 @@ private slots:
         const QString question =
             at("C/x") + " " + errorText(DeviceUnavailable) + jp("続行しますか？");
         QCOMPARE(boxes.texts(), answer.isEmpty() ? QStringList() : QStringList{question});
-        for (const ShownMessage &m : boxes.shown())
-            QVERIFY(m.buttons == MsgButtons::YesNo && m.icon == MsgIcon::None);
+        QVERIFY(answer.isEmpty() || (boxes.shown()[0].buttons == MsgButtons::YesNo &&
+                                     boxes.shown()[0].icon == MsgIcon::None));
         QCOMPARE(bool(w), answer != "no"); // No ends the program before the window shows
+        // Start-up writes nothing.
         QCOMPARE(filesIn(at("prog")), QStringList(file.isEmpty() ? 0 : 1, "pmvf2.ini"));
         if (!w)
             return;
@@ -136,12 +133,7 @@ private slots:
         QCOMPARE(w->OKB->isEnabled(), w->d3->count() > 0);
         QVERIFY(ViewIndex == 0 && w->s->value() == 0);
         QVERIFY(w->op2[2]->isChecked() && w->op1[0]->isChecked());
-        QCOMPARE(w->op2[2]->text(), jp("現在のフォルダ"));
-        QStringList filter{w->sr->currentText(), QString::number(w->sr->currentIndex())};
-        for (int i = 0; i < w->sr->count(); ++i)
-            filter << w->sr->itemText(i);
-        QCOMPARE(filter.join(' '), "*.jpg -1 *.jpg *.bmp *.dib *.gif *.wmf *.emf *.ico *.cur *.*");
-        QCOMPARE(QFile::exists(at("prog/pmvf2.ini")), !file.isEmpty()); // start-up writes nothing
+        QCOMPARE(w->sr->currentText() + QString::number(w->sr->currentIndex()), "*.jpg-1");
     }
 
     // The folder options, then drive changes: where the lists stand after
@@ -263,5 +255,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MainWindowTest)
-#include "mainwindow_test.moc"
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,303 @@
+// Fetches and the download run without a window, against local servers that
+// behave like real ones: slow, one connection at a time, redirecting,
+// endless, broken off, over https.
+
+#include "LocalHttpServer.h"
+#include "platform/Errors.h"
+#include "platform/InternetTransfer.h"
+#include "settings/SettingsFile.h"
+#include "settings/Shared.h"
+#include "tests/support/TestSupport.h"
+#include "web/DownloadRules.h"
+#include "web/DownloadRun.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+using namespace pomiv;
+using namespace pomiv::test;
+
+// An address opened as a page, then fetched as a picture.
+struct Open {
+    QString address{};
+    int pageErr = 0, pictureErr = pageErr;
+    QByteArray body = "arrived";
+};
+
+// A run of prefix A and number 7: the answers for its links, what the monitor
+// shows ('+' good, '-' bad, per reported picture) and how the run ended.
+// Without address names the links are 0.jpg, 1.jpg, ... saved as A7.jpg,
+// A8.jpg, ...; with them, each good picture keeps its (made safe) name and the
+// number stays. A run that ends for want of a folder ends for want of the
+// settings file's folder.
+struct Run {
+    QList<HttpAnswer> answers;
+    QString monitor;
+    QStringList names{};
+    RunEnd end = RunEnd::Done;
+    int err = 0;
+    QStringList existing{}; // the user's files in the folder before
+    Serving serving = Serving::Together;
+    qint64 aheadBytes = 0;
+};
+
+class TestDownload : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    LocalHttpServer server;
+
+    // A picture's fetch: its error, and its body when it has none.
+    static int fetch(const QString &address, QByteArray *body) {
+        InternetTransfer it;
+        NetRequest *request = it.startPicture(address, {});
+        InternetTransfer::waitFor(request);
+        *body = request->error() ? QByteArray() : request->body().joined();
+        return request->error();
+    }
+
+private slots:
+    void initTestCase() {
+        TransferLimits &limits = TransferLimits::current();
+        limits.stallMs = 600;
+        limits.totalMs = 3000;
+        limits.pageBytes = 100000;
+        limits.pictureBytes = 1000000;
+    }
+
+    void open_data() {
+        QTest::addColumn<Open>("o");
+        for (int hops : {10, 11}) {
+            for (int i = 0; i < hops; ++i)
+                server.answer(QStringLiteral("/r/%1/%2").arg(hops).arg(i),
+                              {.status = 302, .location = QByteArray::number(i + 1)});
+            server.answer(QStringLiteral("/r/%1/%2").arg(hops).arg(hops), {.body = "arrived"});
+        }
+        server.answer("/to-file", {.status = 302, .location = "file:///etc/passwd"});
+        // A redirection is followed at its headers, its body never read.
+        server.answer("/endless", {.status = 302, .location = "/r/10/10", .size = -2});
+        server.answer("/silent.html", {.never = true});
+        server.answer("/big.html", {.body = QByteArray(100001, 'x')});
+        server.answer("/big.jpg", {.type = "image/jpeg", .size = 1000001});
+        QTest::newRow("ten redirects") << Open{server.url("/r/10/0")};
+        QTest::newRow("eleven redirects") << Open{server.url("/r/11/0"), NetRedirect};
+        QTest::newRow("redirect to file") << Open{server.url("/to-file"), NetRedirect};
+        QTest::newRow("redirect, endless body") << Open{server.url("/endless")};
+        QTest::newRow("file") << Open{"file:///etc/passwd", NetNotHttp};
+        QTest::newRow("bare word") << Open{"index", NetNotHttp};
+        QTest::newRow("never answers") << Open{server.url("/silent.html"), NetTimeout};
+        QTest::newRow("nothing listens") << Open{"http://127.0.0.1:1/", NetConnectFailed};
+        QTest::newRow("page over its limit")
+            << Open{server.url("/big.html"), NetTooLarge, 0, QByteArray(100001, 'x')};
+        QTest::newRow("picture over its limit") << Open{server.url("/big.jpg"), NetTooLarge};
+    }
+
+    void open() {
+        QFETCH(Open, o);
+        server.clearRequests();
+        InternetTransfer it;
+        QCOMPARE(it.OpenURL(o.address), o.pageErr);
+        it.Cancel();
+        QVERIFY(!it.StillExecuting());
+        QByteArray body;
+        QCOMPARE(fetch(o.address, &body), o.pictureErr);
+        QCOMPARE(body, o.pictureErr ? QByteArray() : o.body);
+        if (o.pageErr == NetNotHttp)
+            QCOMPARE(server.requests(), QStringList());
+        for (const QString &target : server.requests())
+            QCOMPARE(server.header(target, "User-Agent"), "pomiv/2.00");
+    }
+
+    void proxiesAndHttps() {
+        // The system's proxy settings, read from the usual variables.
+        server.answer("http://pomiv.invalid/p.html", {.body = "by proxy"});
+        server.answer("/plain.html", {.body = "direct"});
+        server.clearRequests();
+        QByteArray body;
+        qputenv("http_proxy", server.url("").toUtf8());
+        qputenv("https_proxy", server.url("").toUtf8());
+        QCOMPARE(fetch("http://pomiv.invalid/p.html", &body), 0);
+        QCOMPARE(body, "by proxy");
+        QVERIFY(fetch("https://pomiv.invalid/s.html", &body) != 0);
+        QCOMPARE(server.requests(),
+                 (QStringList{"http://pomiv.invalid/p.html", "pomiv.invalid:443"}));
+        qputenv("http_proxy", "http://127.0.0.1:1");
+        qputenv("no_proxy", "localhost,127.0.0.1");
+        QCOMPARE(fetch(server.url("/plain.html"), &body), 0);
+        QCOMPARE(body, "direct");
+        for (const char *name : {"http_proxy", "https_proxy", "no_proxy"})
+            qunsetenv(name);
+
+        // A certificate of the test's own, trusted only once the test says so.
+        const QSslConfiguration tls = makeTestTls(dir.path());
+        LocalHttpServer secure(tls);
+        secure.answer("/a.html", {.body = "secret"});
+        secure.answer("/down", {.status = 302, .location = server.url("/plain.html").toUtf8()});
+        server.clearRequests();
+        QCOMPARE(fetch(secure.url("/a.html"), &body), int(NetConnectFailed));
+        TransferLimits::current().caCertificates = tls.localCertificateChain();
+        QCOMPARE(fetch(secure.url("/a.html"), &body), 0);
+        QCOMPARE(body, "secret");
+        QCOMPARE(fetch(secure.url("/down"), &body), int(NetRedirect));
+        QCOMPARE(server.requests(), QStringList{}); // never from https to http
+        TransferLimits::current().caCertificates.clear();
+    }
+
+    void pageInPieces() {
+        const QByteArray body = QByteArray("abcdefghijklmnopqrstuvwxyz").repeated(100);
+        server.answer("/page.html", {.body = body});
+        const QString address = server.url("/page.html");
+        server.clearRequests();
+        InternetTransfer it;
+        QSignalSpy spy(&it, &InternetTransfer::StateChanged);
+        it.holdStates(true); // as while a run fetches pictures
+        QCOMPARE(it.OpenURL(address), 0);
+        it.Execute(address, "GET");
+        QTest::qWait(300);
+        QCOMPARE(spy.count(), 0);
+        it.holdStates(false);
+        QTRY_COMPARE(spy.count(), 4);
+        QList<int> states;
+        for (const QList<QVariant> &args : spy)
+            states.append(args.at(0).toInt());
+        QCOMPARE(states, (QList<int>{6, 7, 8, 12}));
+        QCOMPARE(it.OpenURL(address), int(NetBusy)); // until the page is read
+        QByteArray got, piece;
+        QList<int> sizes;
+        do {
+            piece = it.GetChunk(1024);
+            sizes.append(piece.size());
+            got += piece;
+        } while (!piece.isEmpty());
+        QCOMPARE(sizes, (QList<int>{1024, 1024, 552, 0}));
+        QCOMPARE(got, body);
+        // The opening wait and Execute share one request.
+        QCOMPARE(server.requests(), QStringList{"/page.html"});
+        QCOMPARE(it.OpenURL(address), 0);
+    }
+
+    void run_data() {
+        QTest::addColumn<Run>("r");
+        HttpAnswer gone = jpeg(1);
+        const HttpAnswer huge{.type = "image/jpeg", .size = 1000001};
+        gone.status = 404;
+        QList<HttpAnswer> twelve, slow(10, jpeg()), big;
+        for (int i = 0; i < 12; ++i) {
+            twelve.append(jpeg(i, 15000));
+            twelve.last().delayMs = (12 - i) * 15; // later addresses answer sooner
+        }
+        for (HttpAnswer &a : slow) // each a third of the no-byte limit
+            a.delayMs = 200;
+        for (int i = 0; i < 6; ++i)
+            big.append(jpeg(i, 300000));
+        const QList<HttpAnswer> two{jpeg(1), jpeg(2)};
+        QTest::newRow("bad pictures go on")
+            << Run{{jpeg(0, 9999), jpeg(1, 10000), {.body = QByteArray(20000, '<')}, gone, jpeg(2)},
+                   "-+--+"};
+        QTest::newRow("address names keep the number")
+            << Run{{gone, jpeg(1)}, "-+", {"gone.jpg", "photo.jpg"}};
+        QTest::newRow("unsafe address names stay in the folder")
+            << Run{two, "++", {"a%2F..%2Fpct.jpg", "q?x=1&y=a|b.jpg"}};
+        QTest::newRow("name too long") << Run{two, "-+", {QString(300, 'n') + ".jpg", "ok.jpg"}};
+        QTest::newRow("clash, whatever the case") << Run{
+            {jpeg(1), jpeg(2), jpeg(3)}, "+", {}, RunEnd::Clash, FileAlreadyExists, {"a8.JPG"}};
+        QTest::newRow("clash by address name")
+            << Run{two, "+", {"x.jpg", "y.jpg"}, RunEnd::Clash, FileAlreadyExists, {"Y.jpg"}};
+        QTest::newRow("no answer stops the run")
+            << Run{{jpeg(1), {.never = true}, jpeg(3)}, "+", {}, RunEnd::Failed, NetTimeout};
+        QTest::newRow("settings file cannot be written")
+            << Run{two, "+", {}, RunEnd::NoPath, PathNotFound};
+        QTest::newRow("list order whatever the answer order") << Run{twelve, QString(12, '+')};
+        // Fetched one after another these finish: fetching ahead must too.
+        QTest::newRow("one connection at a time")
+            << Run{slow, QString(10, '+'), {}, {}, 0, {}, Serving::OneAtATime};
+        QTest::newRow("other connections broken off") << Run{
+            QList<HttpAnswer>(10, jpeg()), QString(10, '+'), {}, {}, 0, {}, Serving::ResetOthers};
+        QTest::newRow("pictures beyond what may be held ahead")
+            << Run{big, "++++++", {}, {}, 0, {}, Serving::Together, 500000};
+        // Refused redirections, answers over the cap and connections broken
+        // off without a length are bad pictures; a redirection is followed at
+        // its headers, its endless body never read. The run goes on.
+        HttpAnswer hugeUnannounced = huge, whole = jpeg(1);
+        hugeUnannounced.noLength = true;
+        whole.body += "\xFF\xD9";
+        whole.noLength = true;
+        const HttpAnswer cut{.body = picture(40000),
+                             .stallAfter = 20000,
+                             .stallMs = 100,
+                             .reset = true,
+                             .noLength = true};
+        QTest::newRow("refused redirects, caps, cut short")
+            << Run{{{.status = 302, .location = "ftp://127.0.0.1/x.jpg"},
+                    {.status = 302, .location = "6.jpg", .size = -2},
+                    {.status = 301, .location = "2.jpg"},
+                    huge,
+                    hugeUnannounced,
+                    cut,
+                    whole},
+                   "-+----+"};
+    }
+
+    void run() {
+        QFETCH(Run, r);
+        const QString folder = dir.path() + '/' + QTest::currentDataTag();
+        QDir().mkpath(folder);
+        AppDir = dir.path() + (r.end == RunEnd::NoPath ? "/gone/" : "/");
+        LocalHttpServer host;
+        host.setServing(r.serving);
+        const bool numbering = r.names.isEmpty();
+        DownloadJob job{.folder = folder + '/',
+                        .numbering = numbering,
+                        .prefix = "A",
+                        .number = "7",
+                        .mainFolder = "/m",
+                        .destFolder = "/d"};
+        for (int i = 0; i < r.answers.size(); ++i) {
+            const QString name = numbering ? QStringLiteral("%1.jpg").arg(i) : r.names[i];
+            host.answer("/p/" + QString(name).replace('|', "%7C"), r.answers[i]);
+            job.links.append({host.url("/p/" + name), "http://page/index.html"});
+        }
+        for (const QString &name : r.existing)
+            writeFile(folder + '/' + name, "the user's own file");
+        DownloadRun run;
+        if (r.aheadBytes > 0)
+            run.setAheadBytes(r.aheadBytes);
+        QString monitor, number = job.number;
+        const RunResult result = run.run(job, [&](const PictureReport &p) {
+            monitor += p.index != monitor.size() ? '?' : p.ok ? '+' : '-';
+            number = p.number;
+            return true;
+        });
+        QCOMPARE(monitor, r.monitor);
+        QCOMPARE(int(result.end), int(r.end));
+        QCOMPARE(result.err, r.err);
+        QCOMPARE(result.failures, r.monitor.count('-'));
+        // The files, each with its own picture; the user's untouched.
+        QStringList files = r.existing;
+        for (int i = 0; i < r.monitor.size(); ++i) {
+            if (r.monitor[i] != '+')
+                continue;
+            files.append(numbering
+                             ? QStringLiteral("A%1.jpg").arg(7 + r.monitor.first(i).count('+'))
+                             : safeFileName(r.names[i]));
+            if (!r.answers[i].body.isEmpty())
+                QCOMPARE(readFile(folder + '/' + files.last()), r.answers[i].body);
+        }
+        files.sort();
+        QCOMPARE(filesIn(folder), files);
+        for (const QString &name : r.existing)
+            QCOMPARE(readFile(folder + '/' + name), "the user's own file");
+        QCOMPARE(number, QString::number(7 + (numbering ? r.monitor.count('+') : 0)));
+        QStringList fields;
+        if (r.monitor.contains('+') && r.end != RunEnd::NoPath) {
+            QCOMPARE(readSettings(&fields), 0);
+            QCOMPARE(fields, (QStringList{"/m", "/d", "A", number}));
+        }
+        // Every request names the program; a picture names its page.
+        const QString first = host.requests().value(0);
+        QCOMPARE(host.header(first, "User-Agent"), "pomiv/2.00");
+        QCOMPARE(host.header(first, "Referer"), "http://page/index.html");
+    }
+};
+
+QTEST_MAIN(TestDownload)
+#include "tst_download.moc"
