@@ -1,6 +1,10 @@
 // Times a numbered transfer of many files against `cp` copying the same
-// files, in the same run. Usage: transfer_bench [files] [kilobytes] [rounds]
-// [work folder]
+// files, in the same run, the two taking turns to go first; prints every
+// round, the medians and the worst round. Usage: transfer_bench [files]
+// [kilobytes] [rounds] [work folder] [sides: both, transfer, cp or none]
+// (one side alone, or only the set-up, for counting system calls:
+// bench/transfer-syscalls.sh; the files are then left for the caller to
+// remove, so that removing them is not counted).
 
 #include "app/pmvmin.h"
 #include "platform/FileList.h"
@@ -98,12 +102,16 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     const int count = argc > 1 ? std::atoi(argv[1]) : 5000;
     const int kilobytes = argc > 2 ? std::atoi(argv[2]) : 100;
-    const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
-    QTemporaryDir work(argc > 4
+    const int rounds = std::max(1, argc > 3 ? std::atoi(argv[3]) : 5);
+    const QByteArray sides = argc > 5 ? QByteArray(argv[5]) : QByteArray("both");
+    const bool withCp = sides == "both" || sides == "cp";
+    const bool withTransfer = sides == "both" || sides == "transfer";
+    QTemporaryDir work(argc > 4 && *argv[4]
                            ? QString::fromLocal8Bit(argv[4]) + QStringLiteral("/pomiv-bench-XXXXXX")
                            : QDir::tempPath() + QStringLiteral("/pomiv-bench-XXXXXX"));
     if (!work.isValid())
         return 1;
+    work.setAutoRemove(sides == "both");
     const QString src = work.filePath(QStringLiteral("src"));
     const QString cpDst = work.filePath(QStringLiteral("cp"));
     const QString runDst = work.filePath(QStringLiteral("run"));
@@ -117,7 +125,7 @@ int main(int argc, char *argv[]) {
 
     pmvmin w;
     w.show();
-    std::vector<double> cpTimes, runTimes;
+    std::vector<double> cpTimes, runTimes, ratios;
     for (int round = 1; round <= rounds; ++round) {
         emptyFolder(cpDst);
         emptyFolder(runDst);
@@ -125,16 +133,21 @@ int main(int argc, char *argv[]) {
         double cp = 0, run = 0;
         for (int side = 0; side < 2; ++side) {
             settleDisk();
-            if ((side == 0) == (round % 2 == 1))
-                cp = timeCp(src, cpDst);
-            else
+            if ((side == 0) == (round % 2 == 1)) {
+                if (withCp)
+                    cp = timeCp(src, cpDst);
+            } else if (withTransfer) {
                 run = timeTransfer(w, src, runDst, count);
+            }
         }
         cpTimes.push_back(cp);
         runTimes.push_back(run);
-        std::printf("round %d: cp %.3f s, transfer %.3f s, ratio %.2f\n", round, cp, run, run / cp);
+        ratios.push_back(cp > 0 ? run / cp : 0);
+        std::printf("round %d: cp %.3f s, transfer %.3f s, ratio %.2f\n", round, cp, run,
+                    ratios.back());
     }
     const double cp = median(cpTimes), run = median(runTimes);
-    std::printf("median: cp %.3f s, transfer %.3f s, ratio %.2f\n", cp, run, run / cp);
+    std::printf("median: cp %.3f s, transfer %.3f s, ratio %.2f; worst round ratio %.2f\n", cp, run,
+                cp > 0 ? run / cp : 0, *std::max_element(ratios.begin(), ratios.end()));
     return 0;
 }
