@@ -1,10 +1,12 @@
 // Times a numbered transfer of many files against `cp` copying the same
 // files, in the same run, the two taking turns to go first; prints every
-// round, the medians and the worst round. Usage: transfer_bench [files]
-// [kilobytes] [rounds] [work folder] [sides: both, transfer, cp or none]
-// (one side alone, or only the set-up, for counting system calls:
-// bench/transfer-syscalls.sh; the files are then left for the caller to
-// remove, so that removing them is not counted).
+// round, the medians, the worst round and the best time of each side.
+// Usage: transfer_bench [files] [kilobytes] [rounds] [work folder] [sides]
+// Sides: both (the default); cp-cp, cp timed against itself in place of the
+// transfer, which shows how far the machine alone moves a round's ratio; or
+// transfer, cp or none: one side alone, or only the set-up, for counting
+// system calls (bench/transfer-syscalls.sh; the files are then left for the
+// caller to remove, so that removing them is not counted).
 
 #include "app/pmvmin.h"
 #include "platform/FileList.h"
@@ -108,14 +110,14 @@ int main(int argc, char *argv[]) {
     const int kilobytes = argc > 2 ? std::atoi(argv[2]) : 100;
     const int rounds = std::max(1, argc > 3 ? std::atoi(argv[3]) : 5);
     const QByteArray sides = argc > 5 ? QByteArray(argv[5]) : QByteArray("both");
-    const bool withCp = sides == "both" || sides == "cp";
+    const bool withCp = sides == "both" || sides == "cp" || sides == "cp-cp";
     const bool withTransfer = sides == "both" || sides == "transfer";
     QTemporaryDir work(argc > 4 && *argv[4]
                            ? QString::fromLocal8Bit(argv[4]) + QStringLiteral("/pomiv-bench-XXXXXX")
                            : QDir::tempPath() + QStringLiteral("/pomiv-bench-XXXXXX"));
     if (!work.isValid())
         return 1;
-    work.setAutoRemove(sides == "both");
+    work.setAutoRemove(sides == "both" || sides == "cp-cp");
     const QString src = work.filePath(QStringLiteral("src"));
     const QString appDir = work.filePath(QStringLiteral("app"));
     QDir().mkpath(appDir);
@@ -140,6 +142,8 @@ int main(int argc, char *argv[]) {
                     cp = timeCp(src, cpDst);
             } else if (withTransfer) {
                 run = timeTransfer(w, src, runDst, count);
+            } else if (sides == "cp-cp") {
+                run = timeCp(src, runDst);
             }
         }
         cpTimes.push_back(cp);
@@ -151,5 +155,9 @@ int main(int argc, char *argv[]) {
     const double cp = median(cpTimes), run = median(runTimes);
     std::printf("median: cp %.3f s, transfer %.3f s, ratio %.2f; worst round ratio %.2f\n", cp, run,
                 cp > 0 ? run / cp : 0, *std::max_element(ratios.begin(), ratios.end()));
+    const double bestCp = *std::min_element(cpTimes.begin(), cpTimes.end());
+    const double bestRun = *std::min_element(runTimes.begin(), runTimes.end());
+    std::printf("best: cp %.3f s, transfer %.3f s, ratio %.2f\n", bestCp, bestRun,
+                bestCp > 0 ? bestRun / bestCp : 0);
     return 0;
 }

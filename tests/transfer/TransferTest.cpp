@@ -62,6 +62,9 @@ private slots:
     }
 
     void init() {
+        FileService::setCopyFaultForTests(nullptr);
+        w.reset();
+        m_messages.reset();
         m_dir = std::make_unique<QTemporaryDir>();
         QDir(m_dir->path()).mkpath("dst");
         makeSources(src().chopped(1));
@@ -75,13 +78,6 @@ private slots:
         QCOMPARE(w->d2->setPath(MainFolder), int(Ok));
         w->tx[1]->setText("A");
         w->tx[2]->setText("1");
-    }
-
-    void cleanup() {
-        FileService::setCopyFaultForTests(nullptr);
-        w.reset();
-        m_messages.reset();
-        m_dir.reset();
     }
 
     void selectionAndNamesNoUtf8() {
