@@ -1,6 +1,12 @@
 // Times a numbered transfer of many files against `cp` copying the same
-// files, in the same run. Usage: transfer_bench [files] [kilobytes] [rounds]
-// [work folder]
+// files, in the same run, the two taking turns to go first; prints every
+// round, the medians, the worst round and the best time of each side.
+// Usage: transfer_bench [files] [kilobytes] [rounds] [work folder] [sides]
+// Sides: both (the default); cp-cp, cp timed against itself in place of the
+// transfer, which shows how far the machine alone moves a round's ratio; or
+// transfer, cp or none: one side alone, or only the set-up, for counting
+// system calls (bench/transfer-syscalls.sh; the files are then left for the
+// caller to remove, so that removing them is not counted).
 
 #include "app/pmvmin.h"
 #include "platform/FileList.h"
@@ -40,9 +46,13 @@ static void makeFiles(const QString &folder, int count, int kilobytes) {
     }
 }
 
-static void emptyFolder(const QString &folder) {
-    QDir(folder).removeRecursively();
+// Each side copies into a new folder every round, and nothing is removed
+// before the end: a file system that has just freed many files is slow to
+// make new ones for a while (ext4 passes over recently freed inodes), which
+// would charge one side for what the other removed.
+static QString newFolder(const QString &folder) {
     QDir().mkpath(folder);
+    return folder;
 }
 
 // Writes out what earlier rounds left dirty, so that neither side pays for
@@ -98,15 +108,17 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     const int count = argc > 1 ? std::atoi(argv[1]) : 5000;
     const int kilobytes = argc > 2 ? std::atoi(argv[2]) : 100;
-    const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
-    QTemporaryDir work(argc > 4
+    const int rounds = std::max(1, argc > 3 ? std::atoi(argv[3]) : 5);
+    const QByteArray sides = argc > 5 ? QByteArray(argv[5]) : QByteArray("both");
+    const bool withCp = sides == "both" || sides == "cp" || sides == "cp-cp";
+    const bool withTransfer = sides == "both" || sides == "transfer";
+    QTemporaryDir work(argc > 4 && *argv[4]
                            ? QString::fromLocal8Bit(argv[4]) + QStringLiteral("/pomiv-bench-XXXXXX")
                            : QDir::tempPath() + QStringLiteral("/pomiv-bench-XXXXXX"));
     if (!work.isValid())
         return 1;
+    work.setAutoRemove(sides == "both" || sides == "cp-cp");
     const QString src = work.filePath(QStringLiteral("src"));
-    const QString cpDst = work.filePath(QStringLiteral("cp"));
-    const QString runDst = work.filePath(QStringLiteral("run"));
     const QString appDir = work.filePath(QStringLiteral("app"));
     QDir().mkpath(appDir);
     AppDir = appDir + QLatin1Char('/');
@@ -117,24 +129,35 @@ int main(int argc, char *argv[]) {
 
     pmvmin w;
     w.show();
-    std::vector<double> cpTimes, runTimes;
+    std::vector<double> cpTimes, runTimes, ratios;
     for (int round = 1; round <= rounds; ++round) {
-        emptyFolder(cpDst);
-        emptyFolder(runDst);
+        const QString cpDst = newFolder(work.filePath(QStringLiteral("cp%1").arg(round)));
+        const QString runDst = newFolder(work.filePath(QStringLiteral("run%1").arg(round)));
         // Each side goes first in every other round.
         double cp = 0, run = 0;
         for (int side = 0; side < 2; ++side) {
             settleDisk();
-            if ((side == 0) == (round % 2 == 1))
-                cp = timeCp(src, cpDst);
-            else
+            if ((side == 0) == (round % 2 == 1)) {
+                if (withCp)
+                    cp = timeCp(src, cpDst);
+            } else if (withTransfer) {
                 run = timeTransfer(w, src, runDst, count);
+            } else if (sides == "cp-cp") {
+                run = timeCp(src, runDst);
+            }
         }
         cpTimes.push_back(cp);
         runTimes.push_back(run);
-        std::printf("round %d: cp %.3f s, transfer %.3f s, ratio %.2f\n", round, cp, run, run / cp);
+        ratios.push_back(cp > 0 ? run / cp : 0);
+        std::printf("round %d: cp %.3f s, transfer %.3f s, ratio %.2f\n", round, cp, run,
+                    ratios.back());
     }
     const double cp = median(cpTimes), run = median(runTimes);
-    std::printf("median: cp %.3f s, transfer %.3f s, ratio %.2f\n", cp, run, run / cp);
+    std::printf("median: cp %.3f s, transfer %.3f s, ratio %.2f; worst round ratio %.2f\n", cp, run,
+                cp > 0 ? run / cp : 0, *std::max_element(ratios.begin(), ratios.end()));
+    const double bestCp = *std::min_element(cpTimes.begin(), cpTimes.end());
+    const double bestRun = *std::min_element(runTimes.begin(), runTimes.end());
+    std::printf("best: cp %.3f s, transfer %.3f s, ratio %.2f\n", bestCp, bestRun,
+                bestCp > 0 ? bestRun / bestCp : 0);
     return 0;
 }

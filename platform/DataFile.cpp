@@ -132,25 +132,62 @@ static bool writeAll(int fd, const char *data, qint64 size) {
     return true;
 }
 
-// Puts the temporary file in the data file's place. Swapping the two and
-// removing the old one afterwards is as atomic as renaming over it, and far
-// cheaper on file systems (ext4) that write a file out at once when it is
-// renamed over another; a kill in between leaves the old content under the
-// temporary name, which the next start removes.
-static bool replaceWith(const QByteArray &temporary, const QByteArray &target) {
-    if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, target.constData(),
-                    RENAME_EXCHANGE) == 0) {
-        ::unlink(temporary.constData());
-        return true;
+static bool writeAllAt(int fd, const QByteArray &bytes) {
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done), off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
     }
-    return ::rename(temporary.constData(), target.constData()) == 0;
+    return true;
 }
 
-int writeDataBytes(const QString &path, const QByteArray &bytes) {
+DataFileWriter::DataFileWriter(const QString &path) : m_path(path) {}
+
+DataFileWriter::~DataFileWriter() {
+    removeSpare();
+}
+
+void DataFileWriter::removeSpare() {
+    if (!m_spare.isEmpty())
+        ::unlink(m_spare.constData());
+    m_spare.clear();
+}
+
+int DataFileWriter::write(const QByteArray &bytes) {
+    if (m_spare.isEmpty())
+        return writeNew(bytes);
+    // The file put aside takes the new content, whole and cut to its length,
+    // and is swapped with the one in place: a crash at any instant leaves the
+    // old or the new content in place, never a mix.
+    const int fd = ::open(m_spare.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd >= 0) {
+        bool ok = writeAllAt(fd, bytes) && ::ftruncate(fd, off_t(bytes.size())) == 0;
+        ok = ::close(fd) == 0 && ok;
+        if (!ok)
+            return GeneralFailure;
+        if (::renameat2(AT_FDCWD, m_spare.constData(), AT_FDCWD, m_target.constData(),
+                        RENAME_EXCHANGE) == 0)
+            return Ok;
+    }
+    // The file put aside or the file itself was taken away (another copy of
+    // the program starting removes what it takes for leftovers): as the
+    // first time.
+    if (errno != ENOENT)
+        return GeneralFailure;
+    removeSpare();
+    return writeNew(bytes);
+}
+
+int DataFileWriter::writeNew(const QByteArray &bytes) {
     // A data file kept elsewhere through a link is replaced where it is, and
     // the link stays.
-    QString target = path;
-    const QFileInfo info(path);
+    QString target = m_path;
+    const QFileInfo info(m_path);
     if (info.isSymLink()) {
         target = info.symLinkTarget();
         if (target.isEmpty())
@@ -187,8 +224,22 @@ int writeDataBytes(const QString &path, const QByteArray &bytes) {
         if (replacing)
             ok = ::fchmod(fd, st.st_mode & 07777) == 0 && ok;
         ok = ::close(fd) == 0 && ok;
-        if (ok && replaceWith(temporary, native))
-            return Ok;
+        if (ok) {
+            m_target = native;
+            // Swapped with the old file, which stays aside for the next
+            // write; with no old file, simply renamed. A swap is as atomic
+            // as renaming over the old file, and far cheaper on file systems
+            // (ext4) that write a file out at once when it is renamed over
+            // another. A kill before the old file is removed leaves it under
+            // the temporary name, which the next start removes.
+            if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, native.constData(),
+                            RENAME_EXCHANGE) == 0) {
+                m_spare = temporary;
+                return Ok;
+            }
+            if (::rename(temporary.constData(), native.constData()) == 0)
+                return Ok;
+        }
         const int err = errno;
         ::unlink(temporary.constData());
         if (!ok || err != ENOENT)
@@ -197,9 +248,53 @@ int writeDataBytes(const QString &path, const QByteArray &bytes) {
     return GeneralFailure;
 }
 
-#else
+static int syncPath(const QByteArray &path, int flags) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | flags);
+    if (fd < 0)
+        return GeneralFailure;
+    const bool ok = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok ? Ok : GeneralFailure;
+}
+
+int DataFileWriter::finish() {
+    removeSpare();
+    if (m_target.isEmpty())
+        return Ok;
+    const qsizetype slash = m_target.lastIndexOf('/');
+    const QByteArray folder = slash < 0    ? QByteArray(".")
+                              : slash == 0 ? QByteArray("/")
+                                           : m_target.left(slash);
+    const int err = syncPath(m_target, 0);
+    return syncPath(folder, O_DIRECTORY) == Ok ? err : GeneralFailure;
+}
 
 int writeDataBytes(const QString &path, const QByteArray &bytes) {
+    return DataFileWriter(path).write(bytes);
+}
+
+#else
+
+DataFileWriter::DataFileWriter(const QString &path) : m_path(path) {}
+
+DataFileWriter::~DataFileWriter() = default;
+
+void DataFileWriter::removeSpare() {}
+
+int DataFileWriter::write(const QByteArray &bytes) {
+    return writeNew(bytes);
+}
+
+// QSaveFile forces each file to disk as it puts it in place.
+int DataFileWriter::finish() {
+    return Ok;
+}
+
+int writeDataBytes(const QString &path, const QByteArray &bytes) {
+    return DataFileWriter(path).write(bytes);
+}
+
+int DataFileWriter::writeNew(const QByteArray &bytes) {
+    const QString &path = m_path;
     const QFileInfo info(path);
     if (info.exists() && !info.isFile())
         return GeneralFailure;

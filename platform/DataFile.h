@@ -32,7 +32,7 @@ int readDataBytes(const QString &path, QByteArray *bytes, qint64 maxBytes, bool 
 int readDataFile(const QString &path, QString *text);
 
 // Replace a data file whole: the new content goes to a temporary file beside
-// it, named after it (pmvf2.ini.XXXXXX), which is then renamed over it. A
+// it, named after it (pmvf2.ini.XXXXXX), which is then put in its place. A
 // crash at any instant or a full disk leaves the whole old or the whole new
 // file; nothing is forced to disk, which a rename does not need for that.
 // What is not a regular file (a FIFO, a device, a folder) is not replaced.
@@ -41,6 +41,38 @@ int writeDataFile(const QString &path, const QString &text);
 
 // The same with the bytes already encoded.
 int writeDataBytes(const QString &path, const QByteArray &bytes);
+
+// Replaces one data file again and again, as the settings file is after
+// every file of a run, each time as safely as writeDataBytes. The file the
+// last replacement put aside is kept beside it, under a temporary name, and
+// the next content is written into it before it is swapped in: no new file
+// is made for each write, and the folder and the permissions are looked up
+// once. The file in place is never written into.
+class DataFileWriter {
+public:
+    explicit DataFileWriter(const QString &path);
+    // Removes the file put aside.
+    ~DataFileWriter();
+    DataFileWriter(const DataFileWriter &) = delete;
+    DataFileWriter &operator=(const DataFileWriter &) = delete;
+
+    // Replaces the file whole. Returns the error number (0 when written);
+    // on failure the file stays as it was.
+    int write(const QByteArray &bytes);
+
+    // Ends a series of writes: the file put aside goes, and the file as last
+    // written, and its name, are forced to disk, so that a power cut loses
+    // nothing of them. Returns the error number.
+    int finish();
+
+private:
+    int writeNew(const QByteArray &bytes);
+    void removeSpare();
+
+    QString m_path;
+    QByteArray m_target; // the file's own path (past a link), once written
+    QByteArray m_spare;  // the file put aside, while there is one
+};
 
 // Removes the temporary files a rewrite of one of these data files left in
 // folder when the program was stopped in the middle: regular files named

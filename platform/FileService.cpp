@@ -112,56 +112,91 @@ static bool writeAll(int fd, const char *data, qint64 size) {
     return true;
 }
 
-int FileService::copyFile(const QString &source, const QString &destination) const {
-    const QByteArray from = systemPath(source);
-    const QByteArray to = systemPath(destination);
-    if (!folderOfExists(from) || !folderOfExists(to))
-        return PathNotFound;
-    struct stat st {};
-    if (::lstat(to.constData(), &st) == 0)
-        return FileAlreadyExists;
-    if (copyFault()) {
-        if (const int err = copyFault()(source, destination))
-            return err;
-    }
-    int err = Ok;
-    const int in = openRegular(from, true, &st, &err);
-    if (in < 0)
-        return GeneralFailure;
-    // The destination is created here or not at all, so a file that appeared
-    // in the meantime is never replaced.
-    const int out = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (out < 0) {
-        const int e = errno;
-        ::close(in);
-        return e == EEXIST ? FileAlreadyExists : GeneralFailure;
-    }
-    // Left to the system to write out, as any file copy is: a run of
-    // thousands of copies must not wait on the disk after each one.
-    bool ok = true;
+static bool copyThroughBuffer(int in, int out) {
     QByteArray block(256 * 1024, Qt::Uninitialized);
     for (;;) {
         const ssize_t got = ::read(in, block.data(), size_t(block.size()));
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0) {
-            ok = got == 0;
-            break;
-        }
-        if (!writeAll(out, block.constData(), got)) {
-            ok = false;
-            break;
-        }
+        if (got <= 0)
+            return got == 0;
+        if (!writeAll(out, block.constData(), got))
+            return false;
     }
-    ok = ::fchmod(out, st.st_mode & 0777) == 0 && ok;
-    ok = ::close(out) == 0 && ok;
+}
+
+// The data goes from file to file inside the system (shared blocks where the
+// file system can). Where that is refused before anything was copied (across
+// file systems on older systems, file systems that do not offer it), and for
+// files that report nothing to copy (some system files do, whatever they
+// hold), it goes through a buffer.
+static bool copyData(int in, int out) {
+    qint64 copied = 0;
+    for (;;) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(1) << 30, 0);
+        if (n > 0) {
+            copied += n;
+            continue;
+        }
+        if (n == 0)
+            return copied > 0 || copyThroughBuffer(in, out);
+        if (errno == EINTR)
+            continue;
+        if (copied == 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                            errno == EOPNOTSUPP || errno == EBADF || errno == EPERM))
+            return copyThroughBuffer(in, out);
+        return false;
+    }
+}
+
+// Why a copy could not start, in the order the caller tells the reasons
+// apart: a missing folder, then a destination that exists, then the rest.
+static int copyRefused(const QByteArray &from, const QByteArray &to) {
+    if (!folderOfExists(from) || !folderOfExists(to))
+        return PathNotFound;
+    struct stat st {};
+    return ::lstat(to.constData(), &st) == 0 ? FileAlreadyExists : GeneralFailure;
+}
+
+int FileService::copyFile(const QString &source, const QString &destination) const {
+    // Only the opens are asked on the way to a copy; what went wrong is
+    // looked into when one fails.
+    const QByteArray from = systemPath(source);
+    const QByteArray to = systemPath(destination);
+    struct stat st {};
+    int err = Ok;
+    const int in = openRegular(from, true, &st, &err);
+    if (in < 0)
+        return copyRefused(from, to);
+    // The destination is created here or not at all, so an existing file is
+    // never replaced, nor one that appeared a moment ago; a link there counts
+    // as a file. It starts with the source's permissions, never more open.
+    const int out =
+        ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
+    if (out < 0) {
+        const int e = errno;
+        ::close(in);
+        return e == EEXIST ? FileAlreadyExists : copyRefused(from, to);
+    }
+    int result = copyFault() ? copyFault()(source, destination) : Ok;
+    // Left to the system to write out, as any file copy is: a run of
+    // thousands of copies must not wait on the disk after each one. The
+    // permissions are set again, as the process's mask may have narrowed
+    // them.
+    if (result == Ok) {
+        bool ok = copyData(in, out);
+        ok = ::fchmod(out, st.st_mode & 0777) == 0 && ok;
+        ok = ::close(out) == 0 && ok;
+        if (!ok)
+            result = GeneralFailure;
+    } else {
+        ::close(out);
+    }
     ::close(in);
-    if (!ok) {
-        // A copy cut short is not left behind: the file is the one made here.
+    // A copy cut short is not left behind: the file is the one made here.
+    if (result != Ok)
         ::unlink(to.constData());
-        return GeneralFailure;
-    }
-    return Ok;
+    return result;
 }
 
 int FileService::getFile(const QString &path) const {

@@ -108,4 +108,15 @@ int f_save(const QString &mainFolder, const QString &destFolder, const QString &
                          formatSettingsLine(mainFolder, destFolder, prefix, number));
 }
 
+SettingsRun::SettingsRun() : m_file(settingsFilePath()) {}
+
+SettingsRun::~SettingsRun() {
+    m_file.finish();
+}
+
+int SettingsRun::f_save(const QString &mainFolder, const QString &destFolder, const QString &prefix,
+                        const QString &number) {
+    return m_file.write(encodeDataText(formatSettingsLine(mainFolder, destFolder, prefix, number)));
+}
+
 } // namespace pomiv

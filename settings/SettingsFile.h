@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DataFile.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -42,5 +44,24 @@ int readSettingsFolders();
 // number; the old file stays as it was on failure.
 int f_save(const QString &mainFolder, const QString &destFolder, const QString &prefix,
            const QString &number);
+
+// The rewrites of one run that rewrites the settings file after every file
+// (the transfer, the download): the same file as f_save writes, as safely,
+// with what does not change between rewrites kept from one to the next. When
+// the run ends the file is forced to disk, once, so that a power cut after
+// it loses nothing.
+class SettingsRun {
+public:
+    SettingsRun();
+    ~SettingsRun();
+    SettingsRun(const SettingsRun &) = delete;
+    SettingsRun &operator=(const SettingsRun &) = delete;
+
+    int f_save(const QString &mainFolder, const QString &destFolder, const QString &prefix,
+               const QString &number);
+
+private:
+    DataFileWriter m_file;
+};
 
 } // namespace pomiv

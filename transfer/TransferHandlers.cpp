@@ -67,6 +67,7 @@ void pmvmin::st_Click() {
     // between, only the progress bar is repainted. The first failure ends it.
     const int err = [&]() -> int {
         const FileService files;
+        SettingsRun settings;
         std::optional<qint64> number;
         for (int k = 0; k < n; ++k) {
             s->setValue(k);
@@ -88,7 +89,7 @@ void pmvmin::st_Click() {
             tx[2]->setText(numberText(*number));
             // A settings file that cannot be written ends the run without a
             // message, whatever the reason.
-            if (f_save(MainFolder, DestFolder, tx[1]->text(), tx[2]->text()) != Ok)
+            if (settings.f_save(MainFolder, DestFolder, tx[1]->text(), tx[2]->text()) != Ok)
                 return GeneralFailure;
         }
         d1->setDrive(DestFolder);

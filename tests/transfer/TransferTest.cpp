@@ -1,4 +1,5 @@
 #include "app/pmvmin.h"
+#include "platform/DataFile.h"
 #include "platform/Errors.h"
 #include "platform/FileList.h"
 #include "platform/FileService.h"
@@ -16,258 +17,218 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace pomiv;
 using namespace pomiv::test;
 
+// x.jpg (private) and y.gif (empty, open to all).
+static void makeSources(const QString &folder) {
+    writeFile(folder + "/x.jpg", "xxxx");
+    writeFile(folder + "/y.gif", "");
+    ::chmod(QFile::encodeName(folder + "/x.jpg").constData(), 0600);
+    ::chmod(QFile::encodeName(folder + "/y.gif").constData(), 0666);
+}
+
+static struct stat statOf(const QString &path) {
+    struct stat st {};
+    ::lstat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+
 class TransferTest : public QObject {
     Q_OBJECT
-private slots:
-    void newName();
-    void runningNumber();
-
-    void init();
-    void cleanup();
-    void selectionList();
-    void namesNoUtf8();
-    void completeRun_data();
-    void completeRun();
-    void stoppedRun_data();
-    void stoppedRun();
-
-private:
-    QString src() const { return m_dir->filePath(QStringLiteral("src")); }
-    QString dst() const { return m_dir->filePath(QStringLiteral("dst")); }
-    void select(const QStringList &names) {
-        w->d4->clear();
-        w->d4->addItems(names);
-    }
+    QString src(const QString &name = {}) const { return m_dir->filePath("src/" + name); }
+    QString dst(const QString &name = {}) const { return m_dir->filePath("dst/" + name); }
     QStringList selection() const {
         QStringList names;
         for (int i = 0; i < w->d4->count(); ++i)
             names.append(w->d4->item(i)->text());
         return names;
     }
-
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MessageRecorder> m_messages;
     std::unique_ptr<pmvmin> w;
-};
 
-void TransferTest::newName() {
-    // The extension part runs from the last dot, unless that is the first
-    // character.
-    const std::pair<const char *, const char *> names[] = {
-        {"x.jpg", "A1.jpg"}, {"photo.jpeg", "A1.jpeg"}, {"ab.c", "A1.c"}, {"README", "A1"},
-        {".profile", "A1"},  {"a.b.c.GIF", "A1.GIF"},   {"x.", "A1."}};
-    for (const auto &[source, name] : names)
-        QCOMPARE(numberedName(QStringLiteral("A"), 1, QString::fromUtf8(source)), QString(name));
-}
-
-void TransferTest::runningNumber() {
-    const std::pair<const char *, qint64> numbers[] = {
-        {"007", 7}, {"  12\t", 12}, {"+5", 5}, {"-0", 0}, {"999999999999999", 999999999999999}};
-    for (const auto &[text, number] : numbers)
-        QCOMPARE(parseRunningNumber(QString::fromUtf8(text)), std::optional<qint64>(number));
-    const QStringList refused = {"abc", "1.5", "1,000", "",    "   ",
-                                 "-",   "- 1", "1 2",   "1e3", "1000000000000000"};
-    for (const QString &text : refused)
-        QVERIFY2(!parseRunningNumber(text), qPrintable(text));
-}
-
-void TransferTest::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    QDir(m_dir->path()).mkpath(QStringLiteral("app"));
-    QDir(m_dir->path()).mkpath(QStringLiteral("dst"));
-    writeFile(src() + QStringLiteral("/x.jpg"), "xxxx");
-    writeFile(src() + QStringLiteral("/y.gif"), "yyyyyy");
-    AppDir = m_dir->filePath(QStringLiteral("app")) + QLatin1Char('/');
-    MainFolder = src();
-    DestFolder = dst();
-    m_messages = std::make_unique<MessageRecorder>();
-    w = std::make_unique<pmvmin>();
-    QCOMPARE(w->d2->setPath(src()), int(Ok));
-    w->tx[1]->setText(QStringLiteral("A"));
-    w->tx[2]->setText(QStringLiteral("1"));
-}
-
-void TransferTest::cleanup() {
-    FileService::setCopyFaultForTests(nullptr);
-    w.reset();
-    m_messages.reset();
-    m_dir.reset();
-}
-
-void TransferTest::selectionList() {
-    writeFile(src() + QStringLiteral("/b.jpg"), "b");
-    w->d3->refresh();
-    w->d3->setSelected(2, true);
-    w->d3->setSelected(0, true);
-    QTest::mouseClick(w->Command2, Qt::LeftButton);
-    QCOMPARE(selection(), QStringList({"b.jpg", "x.jpg", "y.gif"}));
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    QCOMPARE(selection(), QStringList({"b.jpg", "y.gif"}));
-    QTest::mouseClick(w->Command3, Qt::LeftButton);
-    QCOMPARE(selection(), QStringList());
-}
-
-void TransferTest::namesNoUtf8() {
-    // Two names that read alike, one of them no UTF-8: each copy holds the
-    // bytes of the file its entry came from.
-    const QByteArray folder = QFile::encodeName(src());
-    for (const auto &[name, bytes] :
-         {std::pair<QByteArray, QByteArray>{"a\xff.jpg", "Y"}, {"a\xef\xbf\xbd.jpg", "X"}}) {
-        QFile out;
-        const int fd = ::open((folder + '/' + name).constData(), O_WRONLY | O_CREAT, 0644);
-        QVERIFY(fd >= 0 && out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
-        out.write(bytes);
+private slots:
+    void newNames() {
+        // The extension part runs from the last dot, unless that is the first
+        // character.
+        for (const QString s : {"A1.jpg<x.jpg", "A1.jpeg<photo.jpeg", "A1<README", "A1<.profile",
+                                "A1.GIF<a.b.c.GIF", "A1.<x."})
+            QCOMPARE(numberedName("A", 1, s.section('<', 1)), s.section('<', 0, 0));
     }
-    w->d3->refresh();
-    QTest::mouseClick(w->Command2, Qt::LeftButton);
-    const QString shown = QString::fromUtf8("a\xef\xbf\xbd.jpg");
-    QCOMPARE(selection(), QStringList({shown, shown, "x.jpg", "y.gif"}));
-    QTest::mouseClick(w->st, Qt::LeftButton);
-    QCOMPARE(filesIn(dst()), QStringList({"A1.jpg", "A2.jpg", "A3.jpg", "A4.gif"}));
-    QCOMPARE(readFile(dst() + "/A1.jpg") + readFile(dst() + "/A2.jpg"), QByteArray("YX"));
-}
 
-void TransferTest::completeRun_data() {
-    // dest: "set", "root" (both folders end in a separator, as drive roots
-    // do) or "none" (copies go to the folder shown).
-    QTest::addColumn<QString>("dest");
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QStringList>("copies");
-    QTest::addColumn<QString>("next");
-    // clang-format off
-    QTest::newRow("from 1") << "set" << "1" << QStringList({"A1.jpg", "A2.gif"}) << "3";
-    QTest::newRow("leading zeros") << "set" << "007" << QStringList({"A7.jpg", "A8.gif"}) << "9";
-    QTest::newRow("through zero") << "set" << "-1" << QStringList({"A-1.jpg", "A0.gif"}) << "1";
-    QTest::newRow("at the root") << "root" << "1" << QStringList({"A1.jpg", "A2.gif"}) << "3";
-    QTest::newRow("no destination") << "none" << "1" << QStringList({"A1.jpg", "A2.gif"}) << "3";
-    // clang-format on
-}
-
-void TransferTest::completeRun() {
-    QFETCH(QString, dest);
-    QFETCH(QString, start);
-    QFETCH(QStringList, copies);
-    QFETCH(QString, next);
-    const QString target = dest == QLatin1String("none") ? src() : dst();
-    if (dest == QLatin1String("root")) {
-        w->tx[0]->setText(src() + QLatin1Char('/'));
-        DestFolder = dst() + QLatin1Char('/');
-    } else if (dest == QLatin1String("none")) {
-        DestFolder.clear();
+    void init() {
+        FileService::setCopyFaultForTests(nullptr);
+        w.reset();
+        m_messages.reset();
+        m_dir = std::make_unique<QTemporaryDir>();
+        QDir(m_dir->path()).mkpath("dst");
+        makeSources(src().chopped(1));
+        AppDir = m_dir->filePath("app/");
+        writeFile(AppDir + "pmvf2.ini", QByteArray(300, 'o'));
+        ::chmod(QFile::encodeName(AppDir + "pmvf2.ini").constData(), 0640);
+        MainFolder = src().chopped(1);
+        DestFolder = dst().chopped(1);
+        m_messages = std::make_unique<MessageRecorder>();
+        w = std::make_unique<pmvmin>();
+        QCOMPARE(w->d2->setPath(MainFolder), int(Ok));
+        w->tx[1]->setText("A");
+        w->tx[2]->setText("1");
     }
-    QStringList copied;
-    QList<int> progress;
-    FileService::setCopyFaultForTests([&](const QString &from, const QString &to) {
-        copied << from << to;
-        progress.append(w->s->value());
-        return 0;
-    });
-    w->tx[2]->setText(start);
-    QTest::mouseClick(w->Command2, Qt::LeftButton);
-    QTest::mouseClick(w->st, Qt::LeftButton);
 
-    QCOMPARE(copied, QStringList({src() + "/x.jpg", target + '/' + copies[0], src() + "/y.gif",
-                                  target + '/' + copies[1]}));
-    QCOMPARE(readFile(target + '/' + copies[0]), QByteArray("xxxx"));
-    QCOMPARE(readFile(target + '/' + copies[1]), QByteArray("yyyyyy"));
-    QCOMPARE(progress, QList<int>({0, 1}));
-    QCOMPARE(w->s->maximum(), 2);
-    QCOMPARE(w->s->value(), 0);
-    QCOMPARE(w->tx[2]->text(), next);
-    const QString destAfter = dest == QLatin1String("root") ? dst() + '/' : target;
-    QCOMPARE(readFile(AppDir + QStringLiteral("pmvf2.ini")),
-             formatSettingsLine(src(), destAfter, "A", next).toUtf8());
-    QCOMPARE(selection(), QStringList());
-    // The window now shows the folder that received the copies.
-    QCOMPARE(w->d3->path(), target);
-    QCOMPARE(w->d3->names(), filesIn(target));
-    QVERIFY(m_messages->shown().isEmpty());
-}
+    void selectionAndNamesNoUtf8() {
+        // Two names that read alike, one of them no UTF-8: each copy holds the
+        // bytes of the file its entry came from.
+        const QByteArray names[] = {"/a\xff.jpg", "/a\xef\xbf\xbd.jpg"};
+        for (const QByteArray &name : names) {
+            const int fd = ::open((QFile::encodeName(src().chopped(1)) + name).constData(),
+                                  O_WRONLY | O_CREAT, 0644);
+            QVERIFY(fd >= 0 && ::write(fd, name.constData() + 2, 1) == 1 && ::close(fd) == 0);
+        }
+        w->d3->refresh();
+        w->d3->setSelected(3, true);
+        w->d3->setSelected(1, true);
+        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        const QString shown = QString::fromUtf8("a\xef\xbf\xbd.jpg");
+        QCOMPARE(selection(), QStringList({shown, shown, "x.jpg", "y.gif"}));
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QCOMPARE(selection(), QStringList({shown, "y.gif"}));
+        QTest::mouseClick(w->Command3, Qt::LeftButton);
+        QCOMPARE(selection(), QStringList());
+        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        QTest::mouseClick(w->st, Qt::LeftButton);
+        QCOMPARE(readFile(dst("A1.jpg")) + readFile(dst("A2.jpg")), QByteArray("\xff\xef"));
+        for (const QByteArray &name : names)
+            ::unlink((QFile::encodeName(src().chopped(1)) + name).constData());
+    }
 
-void TransferTest::stoppedRun_data() {
-    // Every run picks x.jpg, y.gif, z.jpg and ends early; the window stays on
-    // the source folder. Fields: prefix|number typed, and as left.
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("fields");
-    QTest::addColumn<QString>("fieldsAfter");
-    QTest::addColumn<QStringList>("copies"); // also the selection list afterwards
-    QTest::addColumn<int>("progress");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<MsgIcon>("icon");
-    const QStringList one = {"A1.jpg"}, none;
-    const QString typeError = QStringLiteral("正しく入力してください、") + errorText(TypeMismatch);
-    const QString empty = QStringLiteral("正しく入力してください");
-    const MsgIcon plain = MsgIcon::None, critical = MsgIcon::Critical;
-    // clang-format off
-    QTest::newRow("clash") << "clash" << "A|1" << "A|2" << one << 1 << "同名ファイルがあります" << critical;
-    QTest::newRow("name gone") << "gone" << "A|1" << "A|2" << one << 1 << "" << plain;
-    QTest::newRow("copy fails") << "copy" << "A|1" << "A|2" << one << 1 << "" << plain;
-    QTest::newRow("settings not writable") << "settings" << "A|1" << "A|2" << one << 0 << "" << plain;
-    QTest::newRow("no destination folder") << "dest" << "A|1" << "A|1" << none << 0 << "ドライブの準備ができません" << critical;
-    QTest::newRow("nothing picked") << "unpicked" << "A|1" << "A|1" << none << 0 << "" << plain;
-    QTest::newRow("abc") << "" << "A|abc" << "|" << none << 0 << typeError << plain;
-    QTest::newRow("blanks") << "" << "A|  " << "|" << none << 0 << typeError << plain;
-    QTest::newRow("separator in the prefix") << "" << "../A|1" << "|" << none << 0 << typeError << plain;
-    QTest::newRow("no prefix") << "" << "|1" << "|1" << none << 0 << empty << plain;
-    QTest::newRow("no number") << "" << "A|" << "A|" << none << 0 << empty << plain;
-    // clang-format on
-}
+    void run_data() {
+        // Runs of x.jpg and y.gif, both picked. Fields: prefix|number typed >
+        // as left. Copies: also the selection list after a run that ends
+        // early. "!": the critical icon.
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("fields");
+        QTest::addColumn<QStringList>("copies");
+        QTest::addColumn<int>("progress");
+        QTest::addColumn<QString>("message");
+        const QStringList two = {"A1.jpg", "A2.gif"}, one = {"A1.jpg"}, none;
+        const QString typeError = "正しく入力してください、" + errorText(TypeMismatch);
+        const QString clash = "!同名ファイルがあります", empty = "正しく入力してください";
+        // clang-format off
+        QTest::newRow("from 1") << "" << "A|1>A|3" << two << 0 << "";
+        QTest::newRow("leading zeros") << "" << "A|007>A|9" << QStringList({"A7.jpg", "A8.gif"}) << 0 << "";
+        QTest::newRow("through zero") << "" << "A|-1>A|1" << QStringList({"A-1.jpg", "A0.gif"}) << 0 << "";
+        QTest::newRow("sign, blanks") << "" << "A| +5\t>A|7" << QStringList({"A5.jpg", "A6.gif"}) << 0 << "";
+        QTest::newRow("15 digits") << "" << "A|999999999999990>A|999999999999992" << QStringList({"A999999999999990.jpg", "A999999999999991.gif"}) << 0 << "";
+        QTest::newRow("at the root") << "root" << "A|1>A|3" << two << 0 << "";
+        QTest::newRow("no destination") << "none" << "A|1>A|3" << two << 0 << "";
+        QTest::newRow("across file systems") << "shm" << "A|1>A|3" << two << 0 << "";
+        QTest::newRow("another copy of the program starts") << "taken" << "A|1>A|3" << two << 0 << "";
+        QTest::newRow("clash") << "clash" << "A|1>A|2" << one << 1 << clash;
+        QTest::newRow("clash with a link") << "link" << "A|1>A|2" << one << 1 << clash;
+        QTest::newRow("name gone, new name taken") << "gone clash" << "A|1>A|2" << one << 1 << clash;
+        QTest::newRow("name gone") << "gone" << "A|1>A|2" << one << 1 << "";
+        QTest::newRow("name of a folder") << "folder" << "A|1>A|2" << one << 1 << "";
+        QTest::newRow("copy fails") << "copy" << "A|1>A|2" << one << 1 << "";
+        QTest::newRow("settings not writable") << "settings" << "A|1>A|2" << one << 0 << "";
+        QTest::newRow("no destination folder") << "dest" << "A|1>A|1" << none << 0 << "!ドライブの準備ができません";
+        QTest::newRow("nothing picked") << "unpicked" << "A|1>A|1" << none << 0 << "";
+        QTest::newRow("abc") << "" << "A|abc>|" << none << 0 << typeError;
+        QTest::newRow("blanks") << "" << "A|  >|" << none << 0 << typeError;
+        QTest::newRow("separator in the prefix") << "" << "../A|1>|" << none << 0 << typeError;
+        QTest::newRow("fraction") << "" << "A|1.5>|" << none << 0 << typeError;
+        QTest::newRow("16 digits") << "" << "A|1000000000000000>|" << none << 0 << typeError;
+        QTest::newRow("no prefix") << "" << "|1>|1" << none << 0 << empty;
+        QTest::newRow("no number") << "" << "A|>A|" << none << 0 << empty;
+        // clang-format on
+    }
 
-void TransferTest::stoppedRun() {
-    QFETCH(QString, fault);
-    QFETCH(QString, fields);
-    QFETCH(QString, fieldsAfter);
-    QFETCH(QStringList, copies);
-    QFETCH(int, progress);
-    QFETCH(QString, message);
-    QFETCH(MsgIcon, icon);
-    if (fault == QLatin1String("clash"))
-        writeFile(dst() + QStringLiteral("/A2.gif"), "old");
-    else if (fault == QLatin1String("gone"))
-        QVERIFY(QFile::remove(src() + QStringLiteral("/y.gif")));
-    else if (fault == QLatin1String("copy"))
-        FileService::setCopyFaultForTests([](const QString &from, const QString &) {
-            return from.endsWith(QLatin1String("y.gif")) ? int(GeneralFailure) : 0;
+    void run() {
+        QFETCH(QString, setup);
+        QFETCH(QString, fields);
+        QFETCH(QStringList, copies);
+        QFETCH(int, progress);
+        QFETCH(QString, message);
+        QTemporaryDir shm("/dev/shm/pomiv-XXXXXX");
+        if (setup == "shm") {
+            QVERIFY2(shm.isValid(), "no /dev/shm");
+            makeSources(MainFolder = shm.path());
+            QCOMPARE(w->d2->setPath(MainFolder), int(Ok));
+        }
+        const QString target = setup == "none" ? MainFolder : dst().chopped(1);
+        if (setup == "root")
+            w->tx[0]->setText(src());
+        DestFolder = setup == "root"   ? dst()
+                     : setup == "none" ? QString()
+                     : setup == "dest" ? m_dir->filePath("missing")
+                                       : DestFolder;
+        AppDir = setup == "settings" ? m_dir->filePath("no-such-folder/") : AppDir;
+        if (setup.contains("clash"))
+            writeFile(dst("A2.gif"), "old");
+        if (setup == "link")
+            QVERIFY(QFile::link(dst("nothing"), dst("A2.gif")));
+        QStringList copied;
+        QList<ino_t> settingsFiles;
+        FileService::setCopyFaultForTests([&](const QString &from, const QString &to) {
+            copied << from << to << QString::number(w->s->value());
+            settingsFiles << statOf(AppDir + "pmvf2.ini").st_ino;
+            if (setup == "taken") // it removes what it takes for leftovers
+                removeStaleTemporaries(AppDir, {settingsFileName});
+            return setup == "copy" && from.endsWith("y.gif") ? int(GeneralFailure) : 0;
         });
-    else if (fault == QLatin1String("settings"))
-        AppDir = m_dir->filePath(QStringLiteral("no-such-folder/"));
-    else if (fault == QLatin1String("dest"))
-        DestFolder = m_dir->filePath(QStringLiteral("missing"));
-    w->tx[1]->setText(fields.section('|', 0, 0));
-    w->tx[2]->setText(fields.section('|', 1));
-    select(fault == QLatin1String("unpicked") ? QStringList()
-                                              : QStringList({"x.jpg", "y.gif", "z.jpg"}));
-    w->st_Click();
+        w->tx[1]->setText(fields.section('>', 0, 0).section('|', 0, 0));
+        w->tx[2]->setText(fields.section('>', 0, 0).section('|', 1));
+        if (setup != "unpicked")
+            QTest::mouseClick(w->Command2, Qt::LeftButton);
+        if (setup.startsWith("gone") || setup == "folder")
+            QVERIFY(QFile::remove(src("y.gif")) &&
+                    (setup != "folder" || QDir().mkdir(src("y.gif"))));
+        QTest::mouseClick(w->st, Qt::LeftButton);
 
-    QCOMPARE(selection(), copies);
-    QCOMPARE(w->tx[1]->text() + '|' + w->tx[2]->text(), fieldsAfter);
-    QCOMPARE(w->s->value(), progress);
-    QCOMPARE(m_messages->texts(), message.isEmpty() ? QStringList() : QStringList({message}));
-    if (!message.isEmpty())
-        QCOMPARE(m_messages->shown().first().icon, icon);
-    QCOMPARE(w->d3->path(), src());
-    // The copies made are kept, nothing is replaced and the number reached
-    // is stored.
-    QCOMPARE(filesIn(dst()),
-             fault == QLatin1String("clash") ? QStringList({"A1.jpg", "A2.gif"}) : copies);
-    if (!copies.isEmpty())
-        QCOMPARE(readFile(dst() + QStringLiteral("/A1.jpg")), QByteArray("xxxx"));
-    if (fault == QLatin1String("clash"))
-        QCOMPARE(readFile(dst() + QStringLiteral("/A2.gif")), QByteArray("old"));
-    QStringList stored;
-    readSettings(&stored);
-    QCOMPARE(stored.value(3),
-             copies.isEmpty() || fault == QLatin1String("settings") ? QString() : "2");
-    QCOMPARE(QFileInfo::exists(DestFolder), fault != QLatin1String("dest"));
-}
+        // A complete run shows the folder that received the copies, without
+        // a message; one that ends early stays where it was.
+        const bool complete = copies.size() == 2;
+        QCOMPARE(selection(), complete ? QStringList() : copies);
+        QCOMPARE(w->tx[1]->text() + '|' + w->tx[2]->text(), fields.section('>', 1));
+        QCOMPARE(w->s->value(), progress);
+        QCOMPARE(m_messages->texts().join(""), QString(message).remove('!'));
+        QCOMPARE(m_messages->shown().value(0).icon == MsgIcon::Critical, message.startsWith('!'));
+        QCOMPARE(w->d3->path(), complete ? target : MainFolder);
+        if (complete)
+            QCOMPARE(w->d3->names(), filesIn(target));
+        // Progress 0, 1 as each file is copied; the copies have their
+        // sources' bytes and permissions; nothing is replaced.
+        if (complete)
+            QCOMPARE(copied, QStringList({MainFolder + "/x.jpg", target + '/' + copies[0], "0",
+                                          MainFolder + "/y.gif", target + '/' + copies[1], "1"}));
+        for (int i = 0; i < copies.size(); ++i) {
+            QCOMPARE(readFile(target + '/' + copies[i]), QByteArray(i ? "" : "xxxx"));
+            QCOMPARE(statOf(target + '/' + copies[i]).st_mode & 0777, i ? 0666u : 0600u);
+        }
+        QCOMPARE(filesIn(dst()), setup == "none"           ? QStringList()
+                                 : setup.contains("clash") ? copies + QStringList{"A2.gif"}
+                                                           : copies);
+        QCOMPARE(readFile(dst("A2.gif")), QByteArray(setup.contains("clash") ? "old" : ""));
+        // The number reached is stored after every file, with the folder the
+        // copies went to, in a file that keeps its permissions and is never
+        // written into in place; nothing is left beside it. No folder is made.
+        const QString line = formatSettingsLine(MainFolder, setup == "root" ? dst() : target, "A",
+                                                fields.section('|', 2));
+        const QByteArray stored = copies.isEmpty()      ? QByteArray(300, 'o')
+                                  : setup == "settings" ? QByteArray()
+                                                        : line.toUtf8();
+        QCOMPARE(readFile(AppDir + "pmvf2.ini"), stored);
+        QCOMPARE(statOf(AppDir + "pmvf2.ini").st_mode & 0777, stored.isEmpty() ? 0 : 0640u);
+        QCOMPARE(filesIn(AppDir), stored.isEmpty() ? QStringList() : QStringList{"pmvf2.ini"});
+        settingsFiles << statOf(AppDir + "pmvf2.ini").st_ino;
+        for (int i = 1; i < copies.size() + 1 && setup != "settings"; ++i)
+            QVERIFY(settingsFiles[i] != settingsFiles[i - 1]);
+    }
+};
 
 QTEST_MAIN(TransferTest)
 #include "TransferTest.moc"
