@@ -231,4 +231,4 @@ private slots:
 };
 
 QTEST_MAIN(TransferTest)
-#include "TransferTest.moc"
+#include "tst_transfer.moc"
