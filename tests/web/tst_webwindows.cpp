@@ -406,6 +406,8 @@ private slots:
         const QByteArray three = "\"http://a/\"\r\n\"http://b/\"\r\n\"http://c/\"\r\n";
         const QByteArray ac = "\"http://a/\"\r\n\"http://c/\"\r\n";
         const QStringList abc{"http://a/", "http://b/", "http://c/"};
+        const QString jp = "http://h/日本語.html";
+        const QByteArray sjis = QStringEncoder("Shift_JIS").encode("\"" + jp + "\"\r\n");
         QTest::newRow("delete the second of three") << Edit{three, abc, {1}, 0, ac};
         QTest::newRow("delete every entry") << Edit{three, abc, {0, 0, 0}, 0, ""};
         QTest::newRow("delete twice after one selection") << Edit{three, abc, {1, -1}, 0, ac};
@@ -422,6 +424,7 @@ private slots:
             << Edit{"\"a\"\r\n\r\n\"c\"\nplain", {"a"}, {0}, 0, "\r\n\"c\"\r\nplain\r\n"};
         QTest::newRow("one-character line: the rest kept as it is")
             << Edit{"\"a\"\r\nx\r\n\"c\"\r\n", {"a"}, {0}, 0, "x\r\n\"c\"\r\n"};
+        QTest::newRow("Shift_JIS stays Shift_JIS") << Edit{sjis, {jp}, {}, 0, sjis};
     }
 
     void edit() {
