@@ -28,6 +28,7 @@ struct HttpAnswer {
     int stallAfter = -1;   // send this many body bytes, then pause
     int stallMs = -1;      // the pause before the rest; -1: forever
     bool reset = false;    // after the pause, break the connection off instead
+    qint64 size = -1;      // instead of body: a JPEG start, then filler; -2: never ends
     bool noLength = false; // no Content-Length: the body ends with the connection
 };
 
@@ -54,26 +55,54 @@ inline void resetConnection(QTcpSocket *socket) {
     socket->abort();
 }
 
-// Sends one answer, pausing where it says, and closes the connection.
-inline void send(QTcpSocket *socket, const HttpAnswer &a) {
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(a.status) + " X\r\n";
-    head += "Connection: close\r\nContent-Type: " + a.type + "\r\n";
-    if (!a.noLength)
-        head += "Content-Length: " + QByteArray::number(a.body.size()) + "\r\n";
-    if (!a.location.isEmpty())
-        head += "Location: " + a.location + "\r\n";
-    const qsizetype first = a.stallAfter >= 0 ? a.stallAfter : a.body.size();
-    socket->write(head + "\r\n" + a.body.first(first));
-    if (first == a.body.size())
-        return socket->disconnectFromHost();
-    if (a.stallMs >= 0)
-        QTimer::singleShot(a.stallMs, socket, [socket, a, first] {
-            if (a.reset)
-                return resetConnection(socket);
-            socket->write(a.body.mid(first));
-            socket->disconnectFromHost();
-        });
-}
+// Sends one answer, its body in pieces as the connection drains, so that
+// endless or large bodies cost the server little.
+class AnswerSender : public QObject {
+public:
+    AnswerSender(QTcpSocket *socket, const HttpAnswer &a) : QObject(socket), m_s(socket), m_a(a) {
+        m_total = a.size == -2 ? -1 : a.size >= 0 ? a.size : a.body.size();
+        m_limit = a.stallAfter >= 0 ? a.stallAfter : m_total;
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(a.status) + " X\r\n";
+        head += "Connection: close\r\nContent-Type: " + a.type + "\r\n";
+        if (!a.noLength && m_total >= 0)
+            head += "Content-Length: " + QByteArray::number(m_total) + "\r\n";
+        if (!a.location.isEmpty())
+            head += "Location: " + a.location + "\r\n";
+        m_s->write(head + "\r\n");
+        connect(m_s, &QTcpSocket::bytesWritten, this, &AnswerSender::pump);
+        pump();
+    }
+
+private:
+    void pump() {
+        while (!m_paused && m_s->bytesToWrite() < (256 << 10) && m_sent != m_limit) {
+            const qint64 n = m_limit < 0 ? 64 << 10 : qMin<qint64>(64 << 10, m_limit - m_sent);
+            QByteArray piece = m_a.size == -1 ? m_a.body.mid(m_sent, n) : QByteArray(n, 'p');
+            if (m_a.size != -1 && m_sent == 0)
+                piece.replace(0, qMin<qint64>(4, n), QByteArray("\xFF\xD8\xFF\xE0").left(n));
+            m_s->write(piece);
+            m_sent += n;
+        }
+        if (m_paused || m_sent != m_limit || m_s->bytesToWrite())
+            return;
+        m_paused = true;
+        if (m_limit == m_total)
+            m_s->disconnectFromHost();
+        else if (m_a.stallMs >= 0)
+            QTimer::singleShot(m_a.stallMs, this, [this] {
+                if (m_a.reset)
+                    return resetConnection(m_s);
+                m_paused = false;
+                m_limit = m_total;
+                pump();
+            });
+    }
+
+    QTcpSocket *m_s;
+    HttpAnswer m_a;
+    qint64 m_total = 0, m_limit = 0, m_sent = 0;
+    bool m_paused = false;
+};
 
 // A certificate and key made for the tests alone (by the openssl tool), for
 // 127.0.0.1; nothing else trusts it.
@@ -177,7 +206,7 @@ private:
             m_answers.value(target, {.body = "<html><body>Not Found</body></html>", .status = 404});
         lock.unlock();
         if (!a.never)
-            QTimer::singleShot(a.delayMs, socket, [socket, a] { send(socket, a); });
+            QTimer::singleShot(a.delayMs, socket, [socket, a] { new AnswerSender(socket, a); });
     }
 
     bool m_tls;
