@@ -155,45 +155,33 @@ private slots:
     }
 
     // Copying and renaming never replace a file; a failed copy leaves none.
-    void copyAndRename_data() {
-        QTest::addColumn<bool>("copy");
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("to");
-        QTest::addColumn<int>("result");
-        QTest::addColumn<QByteArray>("after"); // of `to`; empty: no file
-        const auto row = [](const char *name, bool copy, const char *from, const char *to,
-                            int result, const QByteArray &after) {
-            QTest::newRow(name) << copy << QString(from) << QString(to) << result << after;
-        };
-        row("copy", true, "src/a.jpg", "dst/b.jpg", Ok, "new");
-        row("copy onto a file", true, "src/a.jpg", "dst/a.jpg", FileAlreadyExists, "old");
-        row("copy into no folder", true, "src/a.jpg", "nowhere/b.jpg", PathNotFound, "");
-        row("copy from no folder", true, "nowhere/a.jpg", "dst/c.jpg", PathNotFound, "");
-        row("copy of no file", true, "src/missing.jpg", "dst/c.jpg", GeneralFailure, "");
-        // Failures the system would give (access denied, a full disk).
-        row("copy refused", true, "src/a.jpg", "dst/c.jpg", 70, "");
-        row("rename", false, "dst/a.jpg", "dst/a.jp_", Ok, "old");
-        row("rename onto a file", false, "src/a.jpg", "dst/a.jpg", FileAlreadyExists, "old");
-    }
-
+    // Each row: copy or rename, from, to, the result, what `to` holds after
+    // (empty: no file).
     void copyAndRename() {
-        QFETCH(bool, copy);
-        QFETCH(QString, from);
-        QFETCH(QString, to);
-        QFETCH(int, result);
-        QFETCH(QByteArray, after);
-        QTemporaryDir dir;
-        writeFile(dir.filePath("src/a.jpg"), "new");
-        writeFile(dir.filePath("dst/a.jpg"), "old");
-        if (result == 70)
-            FileService::setCopyFaultForTests([](const QString &, const QString &) { return 70; });
-        const FileService fs;
-        QCOMPARE(copy ? fs.copyFile(dir.filePath(from), dir.filePath(to))
-                      : fs.renameFile(dir.filePath(from), dir.filePath(to)),
-                 result);
-        FileService::setCopyFaultForTests(nullptr);
-        QCOMPARE(QFileInfo::exists(dir.filePath(to)), !after.isEmpty());
-        QCOMPARE(readFile(dir.filePath(to)), after);
+        const std::tuple<bool, QString, QString, int, QByteArray> rows[] = {
+            {true, "src/a.jpg", "dst/b.jpg", Ok, "new"},
+            {true, "src/a.jpg", "dst/a.jpg", FileAlreadyExists, "old"},
+            {true, "src/a.jpg", "nowhere/b.jpg", PathNotFound, ""},
+            {true, "nowhere/a.jpg", "dst/c.jpg", PathNotFound, ""},
+            {true, "src/missing.jpg", "dst/c.jpg", GeneralFailure, ""},
+            {true, "src/a.jpg", "dst/c.jpg", 70, ""}, // refused as a full disk would be
+            {false, "dst/a.jpg", "dst/a.jp_", Ok, "old"},
+            {false, "src/a.jpg", "dst/a.jpg", FileAlreadyExists, "old"}};
+        for (const auto &[copy, from, to, result, after] : rows) {
+            QTemporaryDir dir;
+            writeFile(dir.filePath("src/a.jpg"), "new");
+            writeFile(dir.filePath("dst/a.jpg"), "old");
+            if (result == 70)
+                FileService::setCopyFaultForTests(
+                    [](const QString &, const QString &) { return 70; });
+            const FileService fs;
+            const int got = copy ? fs.copyFile(dir.filePath(from), dir.filePath(to))
+                                 : fs.renameFile(dir.filePath(from), dir.filePath(to));
+            FileService::setCopyFaultForTests(nullptr);
+            QVERIFY2(got == result && QFileInfo::exists(dir.filePath(to)) == !after.isEmpty() &&
+                         readFile(dir.filePath(to)) == after,
+                     qPrintable(from + " -> " + to));
+        }
     }
 
     // Deleting never changes a file's permissions, not through a link and
