@@ -17,10 +17,9 @@
 #include <QTest>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 
-#include <dirent.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace pomiv;
@@ -75,23 +74,27 @@ static std::vector<qsizetype> groupedBySamples(const Files &files) {
 // The entries of a folder as raw names, links marked "->".
 static QByteArrayList rawFilesIn(const QString &dir) {
     QByteArrayList names;
-    DIR *d = ::opendir(QFile::encodeName(dir).constData());
-    while (const dirent *e = ::readdir(d)) {
-        const QByteArray name(e->d_name);
-        struct stat st {};
-        ::lstat((QFile::encodeName(dir) + '/' + name).constData(), &st);
-        if (name != "." && name != "..")
-            names.append(S_ISLNK(st.st_mode) ? name + "->" : name);
-    }
-    ::closedir(d);
+    for (const auto &e : std::filesystem::directory_iterator(QFile::encodeName(dir).toStdString()))
+        names.append(QByteArray::fromStdString(e.path().filename().native()) +
+                     (e.is_symlink() ? "->" : ""));
     std::sort(names.begin(), names.end());
     return names;
 }
 
+// The files in list order with their bytes; "twist" is done once the list is
+// shown (a "->" name is made a link to the twist's target). "after" is the
+// folder afterwards, links marked "->"; then the files counted and those that
+// could not be checked or changed.
+struct Check {
+    bool rename;
+    QString twist;
+    QByteArrayList names, bytes, after;
+    int acted, failed;
+};
+
 class ContentCheckTest : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { MessageBoxes::setInstance(nullptr); }
 
     // Only files that share a length are read; of those, only files whose
     // first block is shared are read further.
@@ -149,76 +152,46 @@ private slots:
 };
 
 void ContentCheckTest::check_data() {
-    // The files in list order with their bytes; "twist" is done once the
-    // list is shown (a "->" name is made a link to the twist's target).
-    // "after" is the folder afterwards, links marked "->".
-    QTest::addColumn<bool>("rename");
-    QTest::addColumn<QString>("twist");
-    QTest::addColumn<QByteArrayList>("names");
-    QTest::addColumn<QByteArrayList>("bytes");
-    QTest::addColumn<QByteArrayList>("after");
-    QTest::addColumn<int>("acted");
-    QTest::addColumn<int>("failed");
+    QTest::addColumn<Check>("c");
     const QByteArray big = QByteArray(300000, 'p') + "end"; // more than one block
-    using L = QByteArrayList;
-    const L abc = {"a.jpg", "b.jpg", "c.jpg"};
-    const L ab = {"a.jpg", "b.jpg"};
+    const QByteArrayList abc = {"a.jpg", "b.jpg", "c.jpg"}, ab = {"a.jpg", "b.jpg"};
     // Two names that read the same once decoded: the first is no UTF-8.
-    const QByteArray oddName("a\xff.jpg");
-    const QByteArray replacedName("a\xef\xbf\xbd.jpg");
+    const QByteArray oddName("a\xff.jpg"), replacedName("a\xef\xbf\xbd.jpg");
     // clang-format off
-    QTest::newRow("three the same, renamed") << true << "" << L({"c.jpg", "B.jpg", "a.jpg"})
-        << L({big, big, big}) << L({"B.jp_", "a.jpg", "c.jp_"}) << 2 << 0;
-    QTest::newRow("first and third, deleted") << false << "" << abc
-        << L({"same", "other", "same"}) << ab << 1 << 0;
-    QTest::newRow("GIF like a listed JPEG") << false << "" << L({"a.gif", "b.jpg"})
-        << L({"pic", "pic"}) << L({"a.gif", "b.jpg"}) << 0 << 0;
-    QTest::newRow("rename target exists") << true << "" << L({"a.jpg", "b.jp_", "b.jpg", "c.jpg"})
-        << L({"copy", "kept", "copy", "copy"}) << L({"a.jpg", "b.jp_", "b.jpg", "c.jp_"}) << 1 << 1;
-    QTest::newRow("read-only copy deleted") << false << "read-only" << ab << L({"copy", "copy"})
-        << L({"a.jpg"}) << 1 << 0;
-    QTest::newRow("vanished before reading") << false << "vanish" << abc << L({"copy", "copy", "copy"})
-        << L({"a.jpg"}) << 1 << 1;
+    QTest::newRow("three the same, renamed") << Check{true, "", {"c.jpg", "B.jpg", "a.jpg"},
+        {big, big, big}, {"B.jp_", "a.jpg", "c.jp_"}, 2, 0};
+    QTest::newRow("first and third, deleted") << Check{false, "", abc,
+        {"same", "other", "same"}, ab, 1, 0};
+    QTest::newRow("GIF like a listed JPEG") << Check{false, "", {"a.gif", "b.jpg"},
+        {"pic", "pic"}, {"a.gif", "b.jpg"}, 0, 0};
+    QTest::newRow("rename target exists") << Check{true, "", {"a.jpg", "b.jp_", "b.jpg", "c.jpg"},
+        {"copy", "kept", "copy", "copy"}, {"a.jpg", "b.jp_", "b.jpg", "c.jp_"}, 1, 1};
+    QTest::newRow("read-only copy deleted") << Check{false, "read-only", ab, {"copy", "copy"},
+        {"a.jpg"}, 1, 0};
+    QTest::newRow("vanished before reading") << Check{false, "vanish", abc,
+        {"copy", "copy", "copy"}, {"a.jpg"}, 1, 1};
     // A link is no second copy: the only copy stays, the link too.
-    QTest::newRow("link first, renaming") << true << "b.jpg" << L({"a.jpg->", "b.jpg", "c.jpg"})
-        << L({"only", "only", "only"}) << L({"a.jpg->", "b.jpg", "c.jp_"}) << 1 << 0;
-    QTest::newRow("link to a read-only file outside") << false << "../outside.jpg"
-        << L({"a.jpg", "b.jpg->"}) << L({"same", "same"}) << L({"a.jpg", "b.jpg->"}) << 0 << 0;
+    QTest::newRow("link first, renaming") << Check{true, "b.jpg", {"a.jpg->", "b.jpg", "c.jpg"},
+        {"only", "only", "only"}, {"a.jpg->", "b.jpg", "c.jp_"}, 1, 0};
+    QTest::newRow("link to a read-only file outside") << Check{false, "../outside.jpg",
+        {"a.jpg", "b.jpg->"}, {"same", "same"}, {"a.jpg", "b.jpg->"}, 0, 0};
     // Each name is acted on by its own bytes, not by what it reads as.
-    QTest::newRow("names no UTF-8") << false << "" << L({oddName, replacedName, "c.jpg"})
-        << L({"Y", "X", "Y"}) << L({replacedName, oddName}) << 1 << 0;
-    QTest::newRow("names no UTF-8, renamed") << true << "" << L({replacedName, oddName, "0.jpg"})
-        << L({"X", "Y", "Y"}) << L({"0.jpg", replacedName, "a\xff.jp_"}) << 1 << 0;
+    QTest::newRow("names no UTF-8") << Check{false, "", {oddName, replacedName, "c.jpg"},
+        {"Y", "X", "Y"}, {replacedName, oddName}, 1, 0};
+    QTest::newRow("names no UTF-8, renamed") << Check{true, "", {replacedName, oddName, "0.jpg"},
+        {"X", "Y", "Y"}, {"0.jpg", replacedName, "a\xff.jp_"}, 1, 0};
     // Changed after it was compared: neither the repeat nor its original is
     // acted on.
-    QTest::newRow("repeat changed after compare") << false << "changed b.jpg" << ab
-        << L({"copy", "copy"}) << ab << 0 << 1;
-    QTest::newRow("original changed after compare") << false << "changed a.jpg" << ab
-        << L({"copy", "copy"}) << ab << 0 << 1;
+    QTest::newRow("repeat changed after compare") << Check{false, "changed b.jpg", ab,
+        {"copy", "copy"}, ab, 0, 1};
+    QTest::newRow("original changed after compare") << Check{false, "changed a.jpg", ab,
+        {"copy", "copy"}, ab, 0, 1};
     // clang-format on
 }
 
-// Records each message as its text, with "|plain" when it has no icon and
-// "|busy" when the window shows the busy pointer at the time.
-struct Boxes : MessageBoxes {
-    explicit Boxes(QWidget *w) : window(w) {}
-    MsgAnswer show(QWidget *, const QString &text, MsgButtons, MsgIcon icon) override {
-        shown << text + (icon == MsgIcon::None ? "|plain" : "") +
-                     (window->cursor().shape() == Qt::WaitCursor ? "|busy" : "");
-        return MsgAnswer::Ok;
-    }
-    QWidget *window;
-    QStringList shown;
-};
-
 void ContentCheckTest::check() {
-    QFETCH(bool, rename);
-    QFETCH(QString, twist);
-    QFETCH(QByteArrayList, names);
-    QFETCH(QByteArrayList, bytes);
-    QFETCH(QByteArrayList, after);
-    QFETCH(int, acted);
-    QFETCH(int, failed);
+    QFETCH(Check, c);
+    const auto &[rename, twist, names, bytes, after, acted, failed] = c;
     QTemporaryDir top;
     const QString dir = top.filePath(QStringLiteral("folder"));
     QDir().mkpath(dir);
@@ -235,9 +208,7 @@ void ContentCheckTest::check() {
             writeRaw(dir, names[i], bytes[i]);
     }
     pmvmin w;
-    auto owned = std::make_unique<Boxes>(&w);
-    Boxes *boxes = owned.get();
-    MessageBoxes::setInstance(std::move(owned));
+    MessageRecorder messages;
     QCOMPARE(w.d2->setPath(dir), int(Ok));
     w.d3->setPattern("*.jpg");
     w.d3->count(); // the list is read as the user sees it, before the twist
@@ -258,7 +229,8 @@ void ContentCheckTest::check() {
     QString text = QStringLiteral(" %1 個のファイルがありました").arg(acted);
     if (failed)
         text += QStringLiteral("\n確認または変更できなかったファイル： %1 個").arg(failed);
-    QCOMPARE(boxes->shown, QStringList({text + "|plain|busy"}));
+    QCOMPARE(messages.texts(), QStringList{text});
+    QVERIFY(messages.shown()[0].icon == MsgIcon::None && messages.shown()[0].busy);
     QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
 
     // Nothing is changed but the files acted on, and no byte of any file.

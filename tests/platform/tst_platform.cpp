@@ -77,32 +77,28 @@ private slots:
 
     // A data file that is no regular file is unreadable at once, never
     // waited on, and never replaced.
-    void notARegularFile_data() {
-        QTest::addColumn<QString>("kind");
-        for (const char *kind : {"FIFO", "folder", "device"})
-            QTest::newRow(kind) << kind;
-    }
-
     void notARegularFile() {
-        QFETCH(QString, kind);
-        QTemporaryDir dir;
-        const QString path = dir.filePath("pmvf2.ini");
-        const QByteArray native = QFile::encodeName(path);
-        QCOMPARE(kind == "FIFO"     ? ::mkfifo(native.constData(), 0644)
-                 : kind == "folder" ? ::mkdir(native.constData(), 0755)
-                                    : ::symlink("/dev/null", native.constData()),
-                 0);
-        QByteArray bytes;
-        bool cut = false;
-        const int err = readDataBytes(path, &bytes, 100, &cut);
-        QVERIFY(err != Ok && err != FileNotFound);
-        QString text;
-        QCOMPARE(readDataFile(path, &text), int(GeneralFailure));
-        QVERIFY(writeDataFile(path, "x") != Ok);
-        const QFileInfo info(path);
-        QVERIFY(kind == "folder" ? info.isDir() : !info.isFile() || info.isSymLink());
-        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
-                 QStringList{"pmvf2.ini"});
+        for (const QString kind : {"FIFO", "folder", "device"}) {
+            QTemporaryDir dir;
+            const QString path = dir.filePath("pmvf2.ini");
+            const QByteArray native = QFile::encodeName(path);
+            QCOMPARE(kind == "FIFO"     ? ::mkfifo(native.constData(), 0644)
+                     : kind == "folder" ? ::mkdir(native.constData(), 0755)
+                                        : ::symlink("/dev/null", native.constData()),
+                     0);
+            QByteArray bytes;
+            bool cut = false;
+            const int err = readDataBytes(path, &bytes, 100, &cut);
+            QVERIFY(err != Ok && err != FileNotFound);
+            QString text;
+            QCOMPARE(readDataFile(path, &text), int(GeneralFailure));
+            QVERIFY(writeDataFile(path, "x") != Ok);
+            const QFileInfo info(path);
+            QVERIFY(kind == "folder" ? info.isDir() : !info.isFile() || info.isSymLink());
+            QCOMPARE(
+                QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+                QStringList{"pmvf2.ini"});
+        }
     }
 
     // A child rewrites a data file over and over and is killed at random
@@ -159,45 +155,33 @@ private slots:
     }
 
     // Copying and renaming never replace a file; a failed copy leaves none.
-    void copyAndRename_data() {
-        QTest::addColumn<bool>("copy");
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("to");
-        QTest::addColumn<int>("result");
-        QTest::addColumn<QByteArray>("after"); // of `to`; empty: no file
-        const auto row = [](const char *name, bool copy, const char *from, const char *to,
-                            int result, const QByteArray &after) {
-            QTest::newRow(name) << copy << QString(from) << QString(to) << result << after;
-        };
-        row("copy", true, "src/a.jpg", "dst/b.jpg", Ok, "new");
-        row("copy onto a file", true, "src/a.jpg", "dst/a.jpg", FileAlreadyExists, "old");
-        row("copy into no folder", true, "src/a.jpg", "nowhere/b.jpg", PathNotFound, "");
-        row("copy from no folder", true, "nowhere/a.jpg", "dst/c.jpg", PathNotFound, "");
-        row("copy of no file", true, "src/missing.jpg", "dst/c.jpg", GeneralFailure, "");
-        // Failures the system would give (access denied, a full disk).
-        row("copy refused", true, "src/a.jpg", "dst/c.jpg", 70, "");
-        row("rename", false, "dst/a.jpg", "dst/a.jp_", Ok, "old");
-        row("rename onto a file", false, "src/a.jpg", "dst/a.jpg", FileAlreadyExists, "old");
-    }
-
+    // Each row: copy or rename, from, to, the result, what `to` holds after
+    // (empty: no file).
     void copyAndRename() {
-        QFETCH(bool, copy);
-        QFETCH(QString, from);
-        QFETCH(QString, to);
-        QFETCH(int, result);
-        QFETCH(QByteArray, after);
-        QTemporaryDir dir;
-        writeFile(dir.filePath("src/a.jpg"), "new");
-        writeFile(dir.filePath("dst/a.jpg"), "old");
-        if (result == 70)
-            FileService::setCopyFaultForTests([](const QString &, const QString &) { return 70; });
-        const FileService fs;
-        QCOMPARE(copy ? fs.copyFile(dir.filePath(from), dir.filePath(to))
-                      : fs.renameFile(dir.filePath(from), dir.filePath(to)),
-                 result);
-        FileService::setCopyFaultForTests(nullptr);
-        QCOMPARE(QFileInfo::exists(dir.filePath(to)), !after.isEmpty());
-        QCOMPARE(readFile(dir.filePath(to)), after);
+        const std::tuple<bool, QString, QString, int, QByteArray> rows[] = {
+            {true, "src/a.jpg", "dst/b.jpg", Ok, "new"},
+            {true, "src/a.jpg", "dst/a.jpg", FileAlreadyExists, "old"},
+            {true, "src/a.jpg", "nowhere/b.jpg", PathNotFound, ""},
+            {true, "nowhere/a.jpg", "dst/c.jpg", PathNotFound, ""},
+            {true, "src/missing.jpg", "dst/c.jpg", GeneralFailure, ""},
+            {true, "src/a.jpg", "dst/c.jpg", 70, ""}, // refused as a full disk would be
+            {false, "dst/a.jpg", "dst/a.jp_", Ok, "old"},
+            {false, "src/a.jpg", "dst/a.jpg", FileAlreadyExists, "old"}};
+        for (const auto &[copy, from, to, result, after] : rows) {
+            QTemporaryDir dir;
+            writeFile(dir.filePath("src/a.jpg"), "new");
+            writeFile(dir.filePath("dst/a.jpg"), "old");
+            if (result == 70)
+                FileService::setCopyFaultForTests(
+                    [](const QString &, const QString &) { return 70; });
+            const FileService fs;
+            const int got = copy ? fs.copyFile(dir.filePath(from), dir.filePath(to))
+                                 : fs.renameFile(dir.filePath(from), dir.filePath(to));
+            FileService::setCopyFaultForTests(nullptr);
+            QVERIFY2(got == result && QFileInfo::exists(dir.filePath(to)) == !after.isEmpty() &&
+                         readFile(dir.filePath(to)) == after,
+                     qPrintable(from + " -> " + to));
+        }
     }
 
     // Deleting never changes a file's permissions, not through a link and
@@ -295,35 +279,24 @@ private slots:
         QCOMPARE(listFiles(dir.path(), "*.jpg").size(), 2);
     }
 
-    void wildcard_data() {
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("matches");
-        const auto row = [](const char *pattern, const char *name, bool matches) {
-            QTest::addRow("%s ~ %s", pattern, name)
-                << QString::fromUtf8(pattern) << QString::fromUtf8(name) << matches;
-        };
-        row("*.jpg", "a.jpg", true);
-        row("*.jpg", "A.JPG", true);
-        row("*.jpg", "a.jpeg", false);
-        row("*.*", "README", true);
-        row("read*.*", "README", true);
-        row("x.*", "README", false);
-        row("a?.gif", "ab.gif", true);
-        row("a?.gif", "a.gif", false);
-        row("*.bmp ; *.gif", "x.GIF", true);
-        row("[a].jpg", "[a].jpg", true);
-        row("[a].jpg", "a.jpg", false);
-        row("*a*b*", "xaybz", true);
-        row("写*", "写真.jpg", true);
-        row("", "a.jpg", false);
-    }
-
+    // Each pattern with names it matches, then names it does not.
     void wildcard() {
-        QFETCH(QString, pattern);
-        QFETCH(QString, name);
-        QFETCH(bool, matches);
-        QCOMPARE(Wildcard(pattern).matches(name), matches);
+        const QList<std::tuple<QString, QStringList, QStringList>> rows = {
+            {"*.jpg", {"a.jpg", "A.JPG"}, {"a.jpeg"}},
+            {"*.*", {"README"}, {}},
+            {"read*.*", {"README"}, {}},
+            {"x.*", {}, {"README"}},
+            {"a?.gif", {"ab.gif"}, {"a.gif"}},
+            {"*.bmp ; *.gif", {"x.GIF"}, {}},
+            {"[a].jpg", {"[a].jpg"}, {"a.jpg"}},
+            {"*a*b*", {"xaybz"}, {}},
+            {"写*", {"写真.jpg"}, {}},
+            {"", {}, {"a.jpg"}}};
+        for (const auto &[pattern, yes, no] : rows) {
+            for (const QString &name : yes + no)
+                QVERIFY2(Wildcard(pattern).matches(name) == yes.contains(name),
+                         qPrintable(pattern + " ~ " + name));
+        }
     }
 
     // Files only, hidden ones left out, sorted without regard to case; the

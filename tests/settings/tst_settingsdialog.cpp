@@ -21,6 +21,16 @@
 using namespace pomiv;
 using namespace pomiv::test;
 
+// The saved main and destination folder (none: no file); whether the dialog's
+// halves show them; the main folder picked (volB/pics) or typed; how the
+// dialog is left ("ok", "cancel" or "close box"); the error of the write.
+struct Session {
+    QStringList saved;
+    bool loads;
+    QString main, close;
+    int err = 0;
+};
+
 // Drives volA to volC made of folders, volC not ready; the program starts in
 // volA/start.
 class SettingsDialogTest : public QObject {
@@ -39,7 +49,7 @@ private slots:
         Volumes::setStartupFolder(path("volA/start"));
     }
 
-    void cleanup() { deleteTopLevels<f2>(); }
+    void cleanup() { qDeleteAll(topLevels<f2>()); }
 
     // The dialog opens on the saved folders, stopping at one it cannot show;
     // a drive that is not ready leaves either half where it was. The main
@@ -49,44 +59,27 @@ private slots:
     // folder they can show; Cancel, the close box or a failed write change
     // nothing.
     void dialog_data() {
-        QTest::addColumn<QStringList>("saved"); // main and destination folder; none: no file
-        QTest::addColumn<bool>("loads");        // the halves show the saved folders
-        QTest::addColumn<QString>("main");      // picked when volB/pics, else typed
-        QTest::addColumn<QString>("close");     // "ok", "cancel" or "close box"
-        QTest::addColumn<int>("err");           // of the write
-        QTest::newRow("saved, cancelled")
-            << QStringList{"volA/main", "volA/start"} << true << "volB/pics"
-            << "cancel" << 0;
-        QTest::newRow("not ready, close box")
-            << QStringList{"volC", "volA/main"} << false << "volB/pics"
-            << "close box" << 0;
-        QTest::newRow("deleted, typed")
-            << QStringList{"volA/gone", "volA/main"} << false << "volA/gone"
-            << "ok" << 0;
+        QTest::addColumn<Session>("s");
+        const auto row = [](const char *name, const Session &s) { QTest::newRow(name) << s; };
+        row("saved, cancelled", {{"volA/main", "volA/start"}, true, "volB/pics", "cancel"});
+        row("not ready, close box", {{"volC", "volA/main"}, false, "volB/pics", "close box"});
+        row("deleted, typed", {{"volA/gone", "volA/main"}, false, "volA/gone", "ok"});
         // Empty fields stand for the start-up folder and must not wipe it out.
-        QTest::newRow("empty, picked") << QStringList{"", ""} << false << "volB/pics"
-                                       << "ok" << 0;
-        QTest::newRow("first use, typed, not ready") << QStringList{} << false << "volC"
-                                                     << "ok" << 0;
+        row("empty, picked", {{"", ""}, false, "volB/pics", "ok"});
+        row("first use, typed, not ready", {{}, false, "volC", "ok"});
         // Running as root, access rights would not stop the write: a folder in
         // the file's place does.
-        QTest::newRow("file is a folder") << QStringList{} << false << "volA/main"
-                                          << "ok" << int(GeneralFailure);
-        QTest::newRow("no program folder") << QStringList{} << false << "volA/main"
-                                           << "ok" << int(PathNotFound);
+        row("file is a folder", {{}, false, "volA/main", "ok", int(GeneralFailure)});
     }
 
     void dialog() {
-        QFETCH(QStringList, saved);
-        QFETCH(bool, loads);
-        QFETCH(QString, main);
-        QFETCH(QString, close);
-        QFETCH(int, err);
+        QFETCH(Session, s);
+        const auto &[saved, loads, main, close, err] = s;
         VolumesOverride volumes({path("volA"), path("volB"), path("volC")});
         volumes->notReady.insert(path("volC"));
         MessageRecorder messages;
         QTemporaryDir app;
-        AppDir = (err == PathNotFound ? path("nowhere") : app.path()) + '/';
+        AppDir = app.path() + '/';
         if (err == GeneralFailure)
             QVERIFY(QDir().mkpath(settingsFilePath()));
         if (!saved.isEmpty())

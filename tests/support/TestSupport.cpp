@@ -2,11 +2,6 @@
 
 #include "platform/PictureDecoder.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTest>
-
 #include <fcntl.h>
 #include <unistd.h>
 

@@ -36,11 +36,10 @@ class ScriptedMessageBoxes : public MessageBoxes {
 public:
     MsgAnswer show(QWidget *, const QString &text, MsgButtons buttons, MsgIcon icon) override {
         shown.append({text, buttons, icon, busyPointerShown()});
-        if (buttons == MsgButtons::Ok)
-            return MsgAnswer::Ok;
-        const MsgAnswer answer = answers.empty() ? MsgAnswer::Yes : answers.front();
-        if (!answers.empty())
-            answers.pop_front();
+        if (buttons == MsgButtons::Ok || answers.empty())
+            return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Yes;
+        const MsgAnswer answer = answers.front();
+        answers.pop_front();
         return answer;
     }
 
@@ -48,25 +47,30 @@ public:
     std::deque<MsgAnswer> answers;
 };
 
-// Installs scripted message boxes for the life of the object and gives
-// access to them.
-class MessageRecorder {
+// Installs a stand-in of one of the program's services for the life of the
+// object and gives access to it.
+template <class Service, class StandIn> class Override {
 public:
-    MessageRecorder() : m_boxes(new ScriptedMessageBoxes) {
-        MessageBoxes::setInstance(std::unique_ptr<MessageBoxes>(m_boxes));
+    Override() : m_standIn(new StandIn) {
+        Service::setInstance(std::unique_ptr<Service>(m_standIn));
     }
-    ~MessageRecorder() { MessageBoxes::setInstance(nullptr); }
-    ScriptedMessageBoxes *operator->() const { return m_boxes; }
-    const QList<ShownMessage> &shown() const { return m_boxes->shown; }
+    ~Override() { Service::setInstance(nullptr); }
+    StandIn *operator->() const { return m_standIn; }
+
+protected:
+    StandIn *m_standIn;
+};
+
+// Scripted message boxes for the life of the object.
+class MessageRecorder : public Override<MessageBoxes, ScriptedMessageBoxes> {
+public:
+    const QList<ShownMessage> &shown() const { return m_standIn->shown; }
     QStringList texts() const {
         QStringList texts;
-        for (const ShownMessage &m : m_boxes->shown)
+        for (const ShownMessage &m : m_standIn->shown)
             texts.append(m.text);
         return texts;
     }
-
-private:
-    ScriptedMessageBoxes *m_boxes;
 };
 
 // Drives made of test folders: each root is a folder; drives in notReady
@@ -81,18 +85,12 @@ public:
     QSet<QString> notReady;
 };
 
-// Installs fake drives for the life of the object.
-class VolumesOverride {
+// Fake drives for the life of the object.
+class VolumesOverride : public Override<Volumes, FakeVolumes> {
 public:
-    explicit VolumesOverride(const QStringList &roots) : m_volumes(new FakeVolumes) {
-        m_volumes->m_roots = roots.contains("/") ? roots : QStringList{"/"} + roots;
-        Volumes::setInstance(std::unique_ptr<Volumes>(m_volumes));
+    explicit VolumesOverride(const QStringList &roots) {
+        m_standIn->m_roots = roots.contains("/") ? roots : QStringList{"/"} + roots;
     }
-    ~VolumesOverride() { Volumes::setInstance(nullptr); }
-    FakeVolumes *operator->() const { return m_volumes; }
-
-private:
-    FakeVolumes *m_volumes;
 };
 
 // The open top-level windows of one class (the program's windows have no
@@ -118,11 +116,6 @@ template <class W> QStringList items(const W *w) {
     for (int i = 0; i < w->model()->rowCount(); ++i)
         texts.append(w->model()->index(i, 0).data().toString());
     return texts;
-}
-
-// Deletes every open top-level window of one class.
-template <class W> void deleteTopLevels() {
-    qDeleteAll(topLevels<W>());
 }
 
 // Writes bytes to a file, creating its folders. Fails the test on error.
