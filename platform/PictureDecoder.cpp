@@ -221,9 +221,11 @@ void setMetafileHelper(const QString &path) {
 QString metafileHelper() {
     if (!helperPath().isEmpty())
         return helperPath();
+    // Beside the program where it was built; in the helper folder where it
+    // was installed.
     const QString beside = QStandardPaths::findExecutable(QStringLiteral("pomiv-metafile"),
                                                           {QCoreApplication::applicationDirPath()});
-    return beside.isEmpty() ? QCoreApplication::applicationDirPath() + "/pomiv-metafile" : beside;
+    return beside.isEmpty() ? QStringLiteral(POMIV_INSTALLED_HELPERDIR "/pomiv-metafile") : beside;
 }
 
 int decodePicture(const QString &path, Picture *picture) {

@@ -26,8 +26,9 @@ struct Picture {
 // the path; GeneralFailure when it cannot be read.
 int decodePicture(const QString &path, Picture *picture);
 
-// The metafile helper: pomiv-metafile beside the program, unless another is
-// named (tests and benchmarks run from elsewhere).
+// The metafile helper: pomiv-metafile beside the program, else in the
+// installed helper folder, unless another is named (tests and benchmarks run
+// from elsewhere).
 QString metafileHelper();
 void setMetafileHelper(const QString &path);
 
