@@ -37,6 +37,13 @@ QString titleFor(const QString &name) {
               "「右クリック」この画面を閉じる\u3000「←、↑」前の画像");
 }
 
+// The picture-left rule for a window of the given outer width, in pixels:
+// (outer width in twips - picture width in window units) / 2.
+int pictureLeft(int outerWidth, int pictureWidth) {
+    const double left = (outerWidth * 15.0 - pictureWidth * 15.0 / twipsPerUnitX) / 2;
+    return int(std::lround(left * twipsPerUnitX / 15.0));
+}
+
 } // namespace
 
 f1::f1(pmvmin *main) : m_main(main) {
@@ -70,6 +77,10 @@ f1::f1(pmvmin *main) : m_main(main) {
     connect(m1, &QAction::triggered, this, &f1::m1_Click);
     connect(m2, &QAction::triggered, this, &f1::m2_Click);
 
+    // A picture shown in part is completed in the background.
+    m_cache.onWhole(
+        [this] { QMetaObject::invokeMethod(this, &f1::pictureCompleted, Qt::QueuedConnection); });
+
     for (QObject *o : {static_cast<QObject *>(client), static_cast<QObject *>(g),
                        static_cast<QObject *>(d1), static_cast<QObject *>(d1->viewport())})
         o->installEventFilter(this);
@@ -81,17 +92,29 @@ f1::f1(pmvmin *main) : m_main(main) {
     g->setFocus();
 }
 
-f1::~f1() = default;
+f1::~f1() {
+    // Nothing may call back into a window being taken apart.
+    m_cache.stop();
+}
 
 QString f1::fullPath(int index) const {
     return joinPath(d1->path(), d1->name(index));
 }
 
 void f1::placePicture() {
-    const double outerWidth = frameGeometry().width() * 15.0;
-    const double pictureWidth = g->width() * 15.0 / twipsPerUnitX;
-    const double left = (outerWidth - pictureWidth) / 2;
-    g->move(int(std::lround(left * twipsPerUnitX / 15.0)), 0);
+    g->move(pictureLeft(frameGeometry().width(), g->width()), 0);
+}
+
+PartOf f1::seenPart() const {
+    return [outer = frameGeometry().width(), inner = client->size()](QSize picture) {
+        return QRect(QPoint(-pictureLeft(outer, picture.width()), 0), inner);
+    };
+}
+
+void f1::pictureCompleted() {
+    Picture whole;
+    if (m_cache.whole(&whole))
+        g->completePicture(whole);
 }
 
 void f1::Form_Load() {
@@ -130,7 +153,7 @@ void f1::img_s() {
     const int count = d1->count();
     const QStringList ahead{fullPath((index + 1) % count), fullPath((index + count - 1) % count)};
     Picture picture;
-    const int err = m_cache.take(fullPath(index), ahead, &picture);
+    const int err = m_cache.take(fullPath(index), ahead, seenPart(), &picture);
     if (err == InvalidPicture) {
         message(this, displayText(d1->name(ViewIndex)) +
                           jp("は対応している画像ファイルではありません。"));

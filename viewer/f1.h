@@ -62,6 +62,10 @@ protected:
 
 private:
     QString fullPath(int index) const;
+    // What the window shows of a picture of a size, placed at the top by the
+    // picture-left rule.
+    PartOf seenPart() const;
+    void pictureCompleted();
     // The picture-left rule: g's left edge from the window's outer width.
     void placePicture();
 

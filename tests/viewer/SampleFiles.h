@@ -9,20 +9,25 @@
 // tests so that no sample comes from elsewhere.
 namespace pomiv::test {
 
-// One colour at one size through Qt's writers: "BMP", "ICO", "PNG", "JPEG".
-inline QByteArray imageBytes(QSize size, QColor colour, const char *format = "BMP") {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
+// A picture through Qt's writers: "BMP", "ICO", "PNG", "JPEG".
+inline QByteArray imageBytes(const QImage &image, const char *format = "BMP") {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format, 90);
     return buffer.data();
 }
 
+// One colour at one size.
+inline QByteArray imageBytes(QSize size, QColor colour, const char *format = "BMP") {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return imageBytes(image, format);
+}
+
 // A JPEG; with an Exif segment holding one Orientation entry (1 to 8) when
 // orientation is not 0.
-inline QByteArray jpegBytes(QSize size, QColor colour, int orientation = 0) {
-    QByteArray jpeg = imageBytes(size, colour, "JPEG");
+inline QByteArray jpegBytes(const QImage &image, int orientation = 0) {
+    QByteArray jpeg = imageBytes(image, "JPEG");
     if (orientation != 0) {
         QByteArray exif = QByteArray::fromHex("ffe10022457869660000" // APP1 "Exif"
                                               "4d4d002a000000080001" // big-endian, one entry
@@ -31,6 +36,12 @@ inline QByteArray jpegBytes(QSize size, QColor colour, int orientation = 0) {
         jpeg.insert(2, exif);
     }
     return jpeg;
+}
+
+inline QByteArray jpegBytes(QSize size, QColor colour, int orientation = 0) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return jpegBytes(image, orientation);
 }
 
 // A cursor: an icon with resource type 2 and a hot spot at (1, 1).

@@ -38,6 +38,31 @@ QString titleFor(const QString &name) {
 const auto titleOf = [](int n) { return titleFor(QStringLiteral("p%1.bmp").arg(n)); };
 const auto sizeOf = [](int n) { return QSize(20 + n, 10 + n); };
 
+// A JPEG of 50-pixel squares, each its own colour, so that any part of it
+// is told apart from any other.
+QByteArray gridJpeg(QSize size, int orientation = 0) {
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y,
+                           qRgb(x / 50 * 37 % 256, y / 50 * 53 % 256, (x + y) / 50 * 29 % 256));
+    return jpegBytes(image, orientation);
+}
+
+// The largest difference of a colour channel between two images of one size.
+int difference(const QImage &a, const QImage &b) {
+    if (a.size() != b.size())
+        return 256;
+    int most = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            most = std::max({most, qAbs(qRed(p) - qRed(q)), qAbs(qGreen(p) - qGreen(q)),
+                             qAbs(qBlue(p) - qBlue(q))});
+        }
+    return most;
+}
+
 QList<f1 *> openViewers() {
     QList<f1 *> open = topLevels<f1>();
     open.removeIf([](f1 *v) { return !v->isVisible(); });
@@ -75,6 +100,7 @@ private slots:
     void hostileMetafilesInAFolder();
     void decodes_data();
     void decodes();
+    void decodesThePartAsked();
     void decodedAheadAndNoMoreThanThreeHeld();
 
 private:
@@ -323,16 +349,28 @@ void ViewerTest::list() {
 }
 
 void ViewerTest::pictureLeftRuleAndDrag() {
-    writeFile(pathOf("a.bmp"), imageBytes({3000, 1200}, Qt::blue));
-    writeFile(pathOf("b.bmp"), imageBytes({100, 1500}, Qt::blue));
-    QVERIFY(open(0, 0));
+    // a.jpg is large: decoded ahead as the part the window shows, it is shown
+    // from that part at once, and whole once the rest is decoded.
+    writeFile(pathOf("a.jpg"), gridJpeg({3000, 1800}));
+    writeFile(pathOf("b.jpg"), jpegBytes({100, 1500}, Qt::blue));
+    QVERIFY(open(0, 1, "*.jpg"));
+    m_v->pictures().waitUntilIdle();
+    m_v->stepBack();
     PictureBox *g = m_v->g;
+    QVERIFY(g->size() == QSize(3000, 1800) && !g->isWhole());
     // Left edge in window units = (outer width in twips - picture width in
     // window units) / 2, one unit being 15240/17160 twips across.
     const double ux = 15240.0 / 17160.0, outer = m_v->frameGeometry().width();
     auto left = [&](int w) { return int(std::lround((outer * ux - w) / 2)); };
-    QCOMPARE(g->x(), left(3000));
+    QCOMPARE(g->pos(), QPoint(left(3000), 0));
     QVERIFY(g->x() < 0);
+    Picture whole;
+    QCOMPARE(decodePicture(pathOf("a.jpg"), &whole), int(Ok));
+    auto shown = [&](QRect r) {
+        return g->grab(r).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    const QRect seen = QRect(-g->pos(), m_v->client->size());
+    QVERIFY(difference(shown(seen), whole.image.copy(seen)) <= 2);
 
     // A drag with the left button alone moves it by the pointer's travel:
     // heights in the inner area, carried within g.
@@ -350,10 +388,23 @@ void ViewerTest::pictureLeftRuleAndDrag() {
     send(QEvent::MouseButtonPress, 170, Qt::RightButton, Qt::RightButton);
     QCOMPARE(send(QEvent::MouseMove, 400, Qt::NoButton, Qt::RightButton), -180);
     QCOMPARE(g->x(), left(3000));
+    // Rows dragged into view show the background until they are decoded.
+    const QRect below(seen.x(), seen.bottom() + 100, seen.width(), 40);
+    QCOMPARE(shown(below).pixelColor(below.width() / 2, 20), QColor(255, 192, 255));
+    QTRY_VERIFY(g->isWhole());
+    QVERIFY(difference(shown(below), whole.image.copy(below)) <= 2);
+
     // The next step puts it back at the top.
     step(Qt::Key_Right);
-    QCOMPARE(m_v->windowTitle(), titleFor("b.bmp"));
+    QCOMPARE(m_v->windowTitle(), titleFor("b.jpg"));
     QCOMPARE(g->pos(), QPoint(left(100), 0));
+    // Stepping on before the rest is decoded: it never shows over the next.
+    m_v->stepBack();
+    QVERIFY(!g->isWhole());
+    m_v->stepForward();
+    m_v->pictures().waitUntilIdle();
+    QTest::qWait(50);
+    QVERIFY(g->size() == QSize(100, 1500) && g->isWhole());
 }
 
 void ViewerTest::animatedGifPlays() {
@@ -454,29 +505,61 @@ void ViewerTest::decodes() {
     QCOMPARE(picture.animation, animated ? bytes : QByteArray());
 }
 
+void ViewerTest::decodesThePartAsked() {
+    // Of a turned JPEG, the part of the turned picture.
+    const QRect asked(30, 70, 90, 60);
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        writeFile(pathOf("t.jpg"), gridJpeg({320, 200}, orientation));
+        Picture whole, part;
+        QCOMPARE(decodePicture(pathOf("t.jpg"), &whole), int(Ok));
+        QCOMPARE(decodePicture(pathOf("t.jpg"), &part, [&](QSize) { return asked; }), int(Ok));
+        QVERIFY(part.size == whole.size && part.at == asked.topLeft());
+        QVERIFY2(difference(part.image, whole.image.copy(asked)) <= 2,
+                 qPrintable(QString::number(orientation)));
+    }
+    // Readers that decode only whole pictures decode them whole.
+    writeFile(pathOf("t.bmp"), imageBytes({320, 200}, Qt::red));
+    Picture picture;
+    QCOMPARE(decodePicture(pathOf("t.bmp"), &picture, [&](QSize) { return asked; }), int(Ok));
+    QVERIFY(picture.isWhole() && picture.at.isNull());
+}
+
 void ViewerTest::decodedAheadAndNoMoreThanThreeHeld() {
-    // Files f0 .. f7 in a ring, 10+n pixels wide but f4 large.
-    auto ring = [&](int n) { return pathOf(QStringLiteral("f%1.bmp").arg(n)); };
+    // Files f0 .. f7 in a ring, 600+n pixels wide: JPEGs, but f4 a bitmap.
+    auto ring = [&](int n) { return pathOf(QStringLiteral("f%1.jpg").arg(n)); };
+    auto size = [](int n) { return QSize(600 + n, 400); };
     for (int n = 0; n < 8; ++n)
-        writeFile(ring(n), imageBytes(n == 4 ? QSize(3000, 2000) : QSize(10 + n, 10), Qt::red));
-    PictureCache cache;
+        writeFile(ring(n), imageBytes(size(n), Qt::red, n == 4 ? "BMP" : "JPEG"));
+    // Over 200 KB a picture is large; the window shows 100 x 80 of it.
+    PictureCache cache(3, 200 << 10);
+    const QRect seen(0, 0, 100, 80);
+    const qint64 partBytes = 100 * 80 * 4;
     Picture picture;
     auto take = [&](int n) {
-        return cache.take(ring(n), {ring((n + 1) % 8), ring((n + 7) % 8)}, &picture);
+        return cache.take(
+            ring(n), {ring((n + 1) % 8), ring((n + 7) % 8)}, [&](QSize) { return seen; }, &picture);
     };
     QCOMPARE(take(0), int(Ok));
+    QVERIFY(picture.size == size(0) && picture.image.size() == seen.size()); // decoded now, in part
     cache.waitUntilIdle();
-    QCOMPARE(cache.held(), 3);  // the one shown and both neighbours
+    QVERIFY(cache.whole(&picture) && picture.image.size() == size(0)); // the rest in the background
+    QCOMPARE(cache.held(), 3); // the one shown and both neighbours
+    QCOMPARE(cache.heldBytes(), 600 * 400 * 4 + 2 * partBytes);
     QCOMPARE(take(7), int(Ok)); // decoded ahead
-    QCOMPARE(picture.image.width(), 17);
+    QVERIFY(picture.size == size(7) && !picture.isWhole());
     QCOMPARE(cache.counts().fromCopy, 1);
-    // Jumps while the large one is decoded ahead.
-    for (int n : {5, 6, 2, 3, 1, 0, 4, 1}) {
+    cache.waitUntilIdle(); // f0, whole before, is kept in part
+    QCOMPARE(cache.heldBytes(), 607 * 400 * 4 + 2 * partBytes);
+    // Jumps while pictures are decoded ahead and completed.
+    for (int n : {5, 6, 2, 3, 1, 0, 4, 3, 4, 5, 1}) {
         QCOMPARE(take(n), int(Ok));
         QVERIFY2(cache.held() <= 3, qPrintable(QString::number(cache.held())));
     }
     cache.waitUntilIdle();
     QCOMPARE(cache.held(), 3);
+    // Only the picture taken last is held whole.
+    QVERIFY(cache.whole(&picture) && picture.image.size() == size(1));
+    QCOMPARE(cache.heldBytes(), 601 * 400 * 4 + 2 * partBytes);
 }
 
 QTEST_MAIN(ViewerTest)
