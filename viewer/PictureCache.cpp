@@ -154,7 +154,7 @@ template <class Pred> void PictureCache::evictIf(Pred pred) {
 // Freeing a large picture takes the system several milliseconds: the
 // background thread does it, before it decodes anything new.
 void PictureCache::disposeDead() {
-    if (m_dead.empty())
+    if (m_dead.empty() || m_paused)
         return;
     auto dead = std::make_shared<std::vector<Picture>>(std::move(m_dead));
     m_dead.clear();
@@ -197,6 +197,7 @@ void PictureCache::store(Entry entry) {
 int PictureCache::take(const QString &path, const QStringList &ahead, const PartOf &seen,
                        Picture *picture) {
     std::unique_lock<std::mutex> lock(m_lock);
+    m_paused = true;
     m_target = path;
     m_seen = seen;
     m_ahead.clear();
@@ -241,9 +242,14 @@ int PictureCache::take(const QString &path, const QStringList &ahead, const Part
     }
     m_target.clear();
     letGoOfUnwanted();
+    return err;
+}
+
+void PictureCache::resume() {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    m_paused = false;
     disposeDead();
     schedule();
-    return err;
 }
 
 bool PictureCache::whole(Picture *picture) {
@@ -259,7 +265,7 @@ bool PictureCache::whole(Picture *picture) {
 // when there is room for one more picture; then the whole of the picture
 // shown in part.
 void PictureCache::schedule() {
-    if (!m_running.isEmpty() || m_stopped)
+    if (!m_running.isEmpty() || m_stopped || m_paused)
         return;
     const PartOf part = partOf(m_seen);
     for (const QString &p : m_ahead) {

@@ -51,6 +51,9 @@ public:
     // picture the window shows; a picture handed out in part is completed in
     // the background (see onWhole).
     int take(const QString &path, const QStringList &ahead, const PartOf &seen, Picture *picture);
+    // Nothing new starts in the background after a take until this is
+    // called: the picture taken is to be painted first.
+    void resume();
 
     // Called, on the background thread, when the whole of the picture shown
     // in part has been decoded.
@@ -118,6 +121,7 @@ private:
     QString m_running;           // being decoded in the background
     bool m_runningWhole = false; // the whole of the picture shown
     bool m_stopped = false;
+    bool m_paused = false;
     int m_decodingNow = 0; // decodes under way on the caller's thread
     Counts m_counts;
     std::function<void()> m_onWhole;

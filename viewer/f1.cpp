@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QShowEvent>
 
@@ -154,6 +155,9 @@ void f1::img_s() {
     const QStringList ahead{fullPath((index + 1) % count), fullPath((index + count - 1) % count)};
     Picture picture;
     const int err = m_cache.take(fullPath(index), ahead, seenPart(), &picture);
+    // The next pictures are decoded, and the rest of this one, once it is on
+    // screen: nothing competes with the first screen.
+    const auto resume = qScopeGuard([this] { m_cache.resume(); });
     if (err == InvalidPicture) {
         message(this, displayText(d1->name(ViewIndex)) +
                           jp("は対応している画像ファイルではありません。"));
@@ -167,6 +171,7 @@ void f1::img_s() {
     m_cache.letGo(previous);
     setWindowTitle(titleFor(displayText(name)));
     placePicture();
+    g->repaint();
 }
 
 void f1::stepForward() {
