@@ -9,39 +9,34 @@
 // tests so that no sample comes from elsewhere.
 namespace pomiv::test {
 
-// A picture through Qt's writers: "BMP", "ICO", "PNG", "JPEG".
-inline QByteArray imageBytes(const QImage &image, const char *format = "BMP") {
+// A picture through Qt's writers: "BMP", "ICO", "PNG", "JPEG"; one colour at
+// one size, or the image given.
+inline QByteArray imageBytes(QImage image, const char *format = "BMP", QColor colour = {}) {
+    if (colour.isValid())
+        image.fill(colour);
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format, 90);
     return buffer.data();
 }
 
-// One colour at one size.
 inline QByteArray imageBytes(QSize size, QColor colour, const char *format = "BMP") {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    return imageBytes(image, format);
+    return imageBytes(QImage(size, QImage::Format_RGB32), format, colour);
 }
 
 // A JPEG; with an Exif segment holding one Orientation entry (1 to 8) when
 // orientation is not 0.
-inline QByteArray jpegBytes(const QImage &image, int orientation = 0) {
-    QByteArray jpeg = imageBytes(image, "JPEG");
-    if (orientation != 0) {
-        QByteArray exif = QByteArray::fromHex("ffe10022457869660000" // APP1 "Exif"
-                                              "4d4d002a000000080001" // big-endian, one entry
-                                              "01120003000000010000000000000000"); // Orientation
-        exif[29] = char(orientation);
-        jpeg.insert(2, exif);
-    }
-    return jpeg;
+inline QByteArray jpegBytes(const QImage &image, int orientation = 0, QColor colour = {}) {
+    QByteArray jpeg = imageBytes(image, "JPEG", colour);
+    QByteArray exif = QByteArray::fromHex("ffe10022457869660000" // APP1 "Exif"
+                                          "4d4d002a000000080001" // big-endian, one entry
+                                          "01120003000000010000000000000000"); // Orientation
+    exif[29] = char(orientation);
+    return orientation == 0 ? jpeg : jpeg.insert(2, exif);
 }
 
 inline QByteArray jpegBytes(QSize size, QColor colour, int orientation = 0) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    return jpegBytes(image, orientation);
+    return jpegBytes(QImage(size, QImage::Format_RGB32), orientation, colour);
 }
 
 // A cursor: an icon with resource type 2 and a hot spot at (1, 1).

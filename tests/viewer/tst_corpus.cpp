@@ -60,10 +60,8 @@ private slots:
             writeFile(path, files[i]);
             Picture picture;
             const int err = decodeInTime(path, &picture);
-            const QString what = QStringLiteral("file %1: %2").arg(i).arg(err);
-            if (expected >= 0)
-                QVERIFY2(err == expected, qPrintable(what));
-            QVERIFY2(err == Ok || err == InvalidPicture, qPrintable(what));
+            QVERIFY2(expected >= 0 ? err == expected : err == Ok || err == InvalidPicture,
+                     qPrintable(QStringLiteral("file %1: %2").arg(i).arg(err)));
             QCOMPARE(picture.isWhole(), err == Ok);
             QVERIFY(err != Ok ||
                     metafile::withinBudget(picture.image.width(), picture.image.height()));
