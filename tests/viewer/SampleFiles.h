@@ -143,20 +143,16 @@ inline QByteArray wmfBitmapBytes(int biSize, int width, int height) {
     put(wmf, 2, {words & 0xffff, words >> 16, 0x0F43, 0x0020, 0x00CC, 0, 1, 1, 0, 0, 20, 26, 0, 0});
     wmf += dib;
     put(wmf, 2, {3, 0, 0});
-    QByteArray sizes; // the file's words, the largest record's
-    put(sizes, 4, {(wmf.size() - 22) / 2});
-    put(sizes, 2, {1});
-    put(sizes, 4, {words});
+    QByteArray sizes; // the file's words, one object, the largest record's words
+    put(sizes, 2, {(wmf.size() - 22) / 2 & 0xffff, (wmf.size() - 22) / 2 >> 16, 1, words, 0});
     return wmf.replace(22 + 6, 10, sizes);
 }
 
 // A packed bitmap (no file header) of a few bytes claiming width x height.
 inline QByteArray dibClaimingBytes(int width, int height) {
-    QByteArray dib = imageBytes({1, 1}, Qt::red).mid(14);
-    dib.replace(4, 8, QByteArray());
     QByteArray size;
     put(size, 4, {width, height});
-    return dib.insert(4, size);
+    return imageBytes({1, 1}, Qt::red).mid(14).replace(4, 8, size);
 }
 
 // count damaged copies of a file, the same for the same seed: bytes set at

@@ -74,11 +74,9 @@ private slots:
         QTest::newRow("crashes") << QByteArray("kill -SEGV $$");
         QTest::newRow("fails") << QByteArray("exit 3");
         QTest::newRow("answers with the file") << QByteArray("exec cat");
-        QTest::newRow("answers too little")
-            << QByteArray("printf 'PMVI\\2\\0\\0\\0\\1\\0\\0\\0abcd'");
-        QTest::newRow("answers too much")
-            << QByteArray("printf 'PMVI\\1\\0\\0\\0\\1\\0\\0\\0abcdefgh'");
-        QTest::newRow("claims beyond the budget")
+        QTest::newRow("too little") << QByteArray("printf 'PMVI\\2\\0\\0\\0\\1\\0\\0\\0abcd'");
+        QTest::newRow("too much") << QByteArray("printf 'PMVI\\1\\0\\0\\0\\1\\0\\0\\0abcdefgh'");
+        QTest::newRow("beyond the budget")
             << QByteArray("printf 'PMVI\\377\\377\\0\\0\\377\\377\\0\\0'; exec cat /dev/zero");
         QTest::newRow("hangs") << QByteArray("exec sleep 600");
         QTest::newRow("cannot be started") << QByteArray();

