@@ -35,10 +35,6 @@ inline QByteArray jpegBytes(const QImage &image, int orientation = 0, QColor col
     return orientation == 0 ? jpeg : jpeg.insert(2, exif);
 }
 
-inline QByteArray jpegBytes(QSize size, QColor colour, int orientation = 0) {
-    return jpegBytes(QImage(size, QImage::Format_RGB32), orientation, colour);
-}
-
 // A cursor: an icon with resource type 2 and a hot spot at (1, 1).
 inline QByteArray curBytes(QSize size, QColor colour) {
     QByteArray bytes = imageBytes(size, colour, "ICO");
@@ -187,8 +183,9 @@ inline QList<QByteArray> mutants(const QByteArray &file, int count, quint32 seed
 // A small file of each type the viewer shows, by type.
 inline QList<std::pair<const char *, QByteArray>> sampleOfEachType() {
     const QColor red(220, 20, 20), green(20, 200, 40), blue(30, 40, 210);
+    const QImage photo(40, 30, QImage::Format_RGB32);
     return {
-        {"jpg", jpegBytes({40, 30}, red, 6)},       {"bmp", imageBytes({21, 13}, green)},
+        {"jpg", jpegBytes(photo, 6, red)},          {"bmp", imageBytes({21, 13}, green)},
         {"dib", imageBytes({19, 7}, blue).mid(14)}, {"gif", gifBytes({6, 4}, {red, green, blue})},
         {"ico", imageBytes({16, 16}, red, "ICO")},  {"cur", curBytes({16, 16}, blue)},
         {"emf", emfBytes({30, 20}, green)},         {"emf", emfTextBytes(0x10)},
@@ -198,7 +195,7 @@ inline QList<std::pair<const char *, QByteArray>> sampleOfEachType() {
 // Files that once froze the program (bitmap headers of 0, 1 or 4 bytes) or
 // claim a picture of a gigabyte or more in a few bytes: none is a picture.
 inline QList<QByteArray> hostileFiles() {
-    const QByteArray jpeg = jpegBytes({40, 30}, Qt::red);
+    const QByteArray jpeg = imageBytes({40, 30}, Qt::red, "JPEG");
     return {wmfBitmapBytes(0, 4, 4),
             wmfBitmapBytes(1, 4, 4),
             wmfBitmapBytes(4, 4, 4),

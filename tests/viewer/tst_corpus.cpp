@@ -43,10 +43,10 @@ private slots:
         QTest::newRow("text metafiles") << QList{emfTextBytes(0), emfTextBytes(0x10)} << int(Ok);
         QTest::newRow("hostile") << hostileFiles() << int(InvalidPicture);
         // Damaged copies of one file of each type.
-        quint32 seed = 1;
+        quint32 seed = 0;
         for (const auto &[type, bytes] : sampleOfEachType()) {
-            QTest::addRow("%s %u", type, seed) << mutants(bytes, 250, seed) << -1;
             ++seed;
+            QTest::addRow("%s %u", type, seed) << mutants(bytes, 250, seed) << -1;
         }
     }
 
@@ -55,8 +55,7 @@ private slots:
         QFETCH(int, expected);
         QTemporaryDir dir;
         for (int i = 0; i < files.size(); ++i) {
-            const QString path =
-                dir.filePath(QStringLiteral("%1-%2").arg(QTest::currentDataTag()).arg(i));
+            const QString path = dir.filePath(QString::number(i));
             writeFile(path, files[i]);
             Picture picture;
             const int err = decodeInTime(path, &picture);
@@ -97,8 +96,6 @@ private slots:
         const int err = decodeInTime(dir.filePath("a.emf"), &picture);
         setMetafileHelper(before);
         QCOMPARE(err, int(InvalidPicture));
-        // The real helper shows the same file.
-        QCOMPARE(decodePicture(dir.filePath("a.emf"), &picture), int(Ok));
     }
 };
 

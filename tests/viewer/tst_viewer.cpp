@@ -2,12 +2,10 @@
 #include "platform/Errors.h"
 #include "platform/FileList.h"
 #include "platform/FolderList.h"
-#include "platform/PictureDecoder.h"
 #include "settings/Shared.h"
 #include "tests/support/TestSupport.h"
 #include "tests/viewer/SampleFiles.h"
 #include "viewer/PictureBox.h"
-#include "viewer/PictureCache.h"
 #include "viewer/f1.h"
 
 #include <QComboBox>
@@ -43,8 +41,7 @@ QByteArray gridJpeg(QSize size, int orientation = 0) {
     QImage image(size, QImage::Format_RGB32);
     for (int y = 0; y < size.height(); ++y)
         for (int x = 0; x < size.width(); ++x)
-            image.setPixel(x, y,
-                           qRgb(x / 50 * 37 % 256, y / 50 * 53 % 256, (x + y) / 50 * 29 % 256));
+            image.setPixel(x, y, qRgb(x / 50 * 37, y / 50 * 53, (x + y) / 50 * 29));
     return jpegBytes(image, orientation);
 }
 
@@ -117,7 +114,6 @@ private slots:
         QTest::newRow("left from the first") << 4 << 0 << int(Qt::Key_Left) << 3;
         QTest::newRow("one file, up") << 1 << 0 << int(Qt::Key_Up) << 0;
         QTest::newRow("opened beyond the last") << 3 << 99 << int(Qt::Key_Right) << 0;
-        QTest::newRow("opened at a negative") << 3 << -3 << int(Qt::Key_Left) << 2;
     }
 
     void opensAndStepsWithWrapAround() {
@@ -125,7 +121,7 @@ private slots:
         QFETCH(int, index);
         QFETCH(int, how);
         QFETCH(int, to);
-        writeFile(pathOf("other.jpg"), jpegBytes({8, 8}, Qt::red));
+        writeFile(pathOf("other.jpg"), imageBytes({8, 8}, Qt::red, "JPEG"));
         QVERIFY(open(files, index));
         const int shown = qBound(0, index, files - 1);
         QVERIFY_AT(shown, shown);
@@ -208,10 +204,10 @@ private slots:
         m_v->g->move(m_v->g->x(), -30); // dragged a little
         // Not a picture: said so; the previous picture stays where it was.
         step(Qt::Key_Up);
-        QCOMPARE(m_boxes->texts().value(0),
-                 "b.txt" + QString::fromUtf8("は対応している画像ファイルではありません。"));
-        QVERIFY(m_boxes->shown()[0].buttons == MsgButtons::Ok &&
-                m_boxes->shown()[0].icon == MsgIcon::None);
+        const ShownMessage box = m_boxes->shown().value(0);
+        QVERIFY(box.text ==
+                    "b.txt" + QString::fromUtf8("は対応している画像ファイルではありません。") &&
+                box.buttons == MsgButtons::Ok && box.icon == MsgIcon::None);
         QVERIFY(ViewIndex == 0 && m_v->windowTitle() == titleFor("b.txt") &&
                 m_v->g->size() == sizeOf(0) && m_v->g->y() == -30);
         step(Qt::Key_Right);
@@ -274,7 +270,7 @@ private slots:
         // a.jpg is large: decoded ahead as the part the window shows, it is shown
         // from that part at once, and whole once the rest is decoded.
         writeFile(pathOf("a.jpg"), gridJpeg({3000, 1800}));
-        writeFile(pathOf("b.jpg"), jpegBytes({100, 1500}, Qt::blue));
+        writeFile(pathOf("b.jpg"), imageBytes({100, 1500}, Qt::blue, "JPEG"));
         QVERIFY(open(0, 1, "*.jpg"));
         m_v->pictures().waitUntilIdle();
         m_v->stepBack();
@@ -287,9 +283,7 @@ private slots:
         QVERIFY(g->pos() == QPoint(left(3000), 0) && g->x() < 0);
         Picture whole;
         QCOMPARE(decodePicture(pathOf("a.jpg"), &whole), int(Ok));
-        auto shown = [&](QRect r) {
-            return g->grab(r).toImage().convertToFormat(whole.image.format());
-        };
+        auto shown = [&](QRect r) { return g->grab(r).toImage(); };
         const QRect seen(-g->pos(), m_v->client->size()), below = seen.translated(0, seen.height());
         QCOMPARE(shown(seen), whole.image.copy(seen));
 
@@ -309,7 +303,6 @@ private slots:
         send(QEvent::MouseButtonRelease, 170, Qt::LeftButton, Qt::NoButton);
         send(QEvent::MouseButtonPress, 170, Qt::RightButton, Qt::RightButton);
         QCOMPARE(send(QEvent::MouseMove, 400, Qt::NoButton, Qt::RightButton), -180);
-        QCOMPARE(g->x(), left(3000));
         // Rows dragged into view show the background until they are decoded.
         QCOMPARE(shown(below).pixelColor(100, 100), QColor(255, 192, 255));
         QTRY_VERIFY(g->isWhole());
@@ -339,7 +332,7 @@ private slots:
         };
         // One file of each type the viewer lists, at its own size.
         const QColor red(220, 20, 20), green(20, 200, 40), blue(30, 40, 210);
-        row("photo.jpg", jpegBytes({64, 48}, red), {64, 48}, red);
+        row("photo.jpg", imageBytes({64, 48}, red, "JPEG"), {64, 48}, red);
         row("plain.bmp", imageBytes({33, 17}, green), {33, 17}, green);
         row("packed.dib", imageBytes({19, 7}, red).mid(14), {19, 7}, red); // no file header
         // libwmf names its colours from the SVG colour table: pure blue stays blue.
@@ -349,8 +342,6 @@ private slots:
         row("pointer.cur", curBytes({16, 16}, blue), {16, 16}, blue);
         // The reader is picked from the bytes, not the name.
         row("drawing named.bmp", emfBytes({24, 24}, red), {24, 24}, red);
-        // Orientation 6: the camera was turned a quarter to the right.
-        row("turned.jpg", jpegBytes({40, 20}, blue, 6), {20, 40}, blue);
         // An animated GIF starts on its first frame.
         row("animated.gif", gifBytes({12, 9}, {red, green, blue}), {12, 9}, red);
         // Types Qt reads that the program does not offer.
@@ -381,12 +372,14 @@ private slots:
     }
 
     void decodesThePartAsked() {
-        // Of a turned JPEG, the part of the turned picture.
+        // Orientations 5 to 8 turn the camera's picture a quarter. Of a turned
+        // JPEG, the part of the turned picture.
         const QRect asked(30, 70, 90, 60);
         for (int orientation = 1; orientation <= 8; ++orientation) {
             writeFile(pathOf("t.jpg"), gridJpeg({320, 200}, orientation));
             Picture whole, part;
-            QCOMPARE(decodePicture(pathOf("t.jpg"), &whole), int(Ok));
+            QVERIFY(decodePicture(pathOf("t.jpg"), &whole) == Ok &&
+                    whole.size == (orientation < 5 ? QSize(320, 200) : QSize(200, 320)));
             QCOMPARE(decodePicture(pathOf("t.jpg"), &part, [&](QSize) { return asked; }), int(Ok));
             QVERIFY(part.size == whole.size && part.at == asked.topLeft());
             QCOMPARE(part.image, whole.image.copy(asked));
@@ -394,15 +387,15 @@ private slots:
     }
 
     void decodedAheadAndNoMoreThanThreeHeld() {
-        // Files f0 .. f7 in a ring, 600+n pixels wide: JPEGs, but f4 a bitmap.
+        // Files f0 .. f7 in a ring, 600+n pixels wide: JPEGs, but f2 a bitmap.
         auto ring = [&](int n) { return pathOf(QStringLiteral("f%1.jpg").arg(n)); };
         auto size = [](int n) { return QSize(600 + n, 400); };
         for (int n = 0; n < 8; ++n)
-            writeFile(ring(n), imageBytes(size(n), Qt::red, n == 4 ? "BMP" : "JPEG"));
-        // Over 200 KB a picture is large; the window shows 100 x 80 of it.
+            writeFile(ring(n), imageBytes(size(n), Qt::red, n == 2 ? "BMP" : "JPEG"));
+        // Over 200 KB a picture is large; the window shows 100 x 80 of it. Only
+        // the picture shown is held whole, the ones ahead in part.
         PictureCache cache(3, 200 << 10);
         const QRect seen(0, 0, 100, 80);
-        // Only the picture shown is held whole, the ones ahead in part.
         auto heldFor = [&](int n) { return size(n).width() * 400 * 4 + 2 * 100 * 80 * 4; };
         Picture picture;
         auto take = [&](int n) {
@@ -412,26 +405,21 @@ private slots:
             cache.resume();
             return err;
         };
-        QCOMPARE(take(0), int(Ok));
-        QVERIFY(picture.size == size(0) &&
-                picture.image.size() == seen.size()); // decoded now, in part
+        // Decoded now in part, the rest in the background.
+        QVERIFY(take(0) == Ok && picture.size == size(0) && picture.image.size() == seen.size());
         cache.waitUntilIdle();
-        QVERIFY(cache.whole(&picture) &&
-                picture.image.size() == size(0)); // the rest in the background
-        QVERIFY(cache.held() == 3 && cache.heldBytes() == heldFor(0));
-        QCOMPARE(take(7), int(Ok)); // decoded ahead
-        QVERIFY(picture.size == size(7) && !picture.isWhole() && cache.counts().fromCopy == 1);
-        cache.waitUntilIdle(); // f0, whole before, is kept in part
-        QCOMPARE(cache.heldBytes(), heldFor(7));
-        QCOMPARE(take(5), int(Ok)); // f4 is decoded whole and kept in part
+        QVERIFY(cache.whole(&picture) && picture.image.size() == size(0));
+        // Decoded ahead in part; f0, whole before, and the bitmap, decoded
+        // whole, are kept in part.
+        QVERIFY(take(1) == Ok && !picture.isWhole() && cache.counts().fromCopy == 1);
         cache.waitUntilIdle();
-        QCOMPARE(cache.heldBytes(), heldFor(5));
+        QCOMPARE(cache.heldBytes(), heldFor(1));
         // Jumps while pictures are decoded ahead and completed.
-        for (int n : {6, 2, 3, 1, 0, 4, 3, 4, 5, 1})
+        for (int n : {6, 2, 3, 1, 0, 4, 3, 4, 5, 7})
             QVERIFY(take(n) == Ok && cache.held() <= 3);
         cache.waitUntilIdle();
-        QVERIFY(cache.whole(&picture) && picture.image.size() == size(1));
-        QVERIFY(cache.held() == 3 && cache.heldBytes() == heldFor(1));
+        QVERIFY(cache.whole(&picture) && picture.image.size() == size(7));
+        QVERIFY(cache.held() == 3 && cache.heldBytes() == heldFor(7));
     }
 };
 
