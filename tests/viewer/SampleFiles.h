@@ -37,9 +37,7 @@ inline QByteArray jpegBytes(const QImage &image, int orientation = 0, QColor col
 
 // A cursor: an icon with resource type 2 and a hot spot at (1, 1).
 inline QByteArray curBytes(QSize size, QColor colour) {
-    QByteArray bytes = imageBytes(size, colour, "ICO");
-    bytes[2] = 2, bytes[10] = 1, bytes[11] = 0, bytes[12] = 1, bytes[13] = 0;
-    return bytes;
+    return imageBytes(size, colour, "ICO").replace(2, 1, "\2").replace(10, 4, {"\1\0\1\0", 4});
 }
 
 // Appends values as little-endian numbers of `width` bytes.
@@ -113,9 +111,8 @@ inline QByteArray wmfBytes(QSize size, QColor colour) {
 inline QByteArray emfTextBytes(int options) {
     QByteArray emf = emfBytes({40, 20}, Qt::white).chopped(20 + 12 + 24);
     put(emf, 4, {82, 104, 2, -16, 0, 0, 0, 400, 0x80000000, 0}); // font, Shift_JIS
-    const QString face = QStringLiteral("MS Gothic");
-    for (int i = 0; i < 32; ++i)
-        put(emf, 2, {i < face.size() ? face[i].unicode() : 0});
+    put(emf, 2, {'M', 'S', ' ', 'G', 'o', 't', 'h', 'i', 'c'});
+    emf += QByteArray(2 * (32 - 9), '\0');
     put(emf, 4, {37, 12, 2});
     put(emf, 4, {84, 96, 0, 0, 40, 20, 1, 0, 0, 2, 2, 3, 76, options, 0, 0, 40, 20, 84});
     put(emf, 2, {0x65e5, 0x672c, 0x8a9e, 0});

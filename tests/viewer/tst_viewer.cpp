@@ -45,8 +45,7 @@ QByteArray gridJpeg(QSize size, int orientation = 0) {
     return jpegBytes(image, orientation);
 }
 
-// Steps besides the keys.
-enum { DoubleClickPicture = 1, DoubleClickFreeArea = 2 };
+enum { DoubleClickPicture = 1, DoubleClickFreeArea = 2 }; // steps besides the keys
 
 } // namespace
 
@@ -298,8 +297,7 @@ private slots:
         send(QEvent::MouseButtonPress, 300, Qt::LeftButton, Qt::LeftButton);
         QCOMPARE(send(QEvent::MouseMove, 250, Qt::NoButton, Qt::LeftButton), -50);
         QCOMPARE(send(QEvent::MouseMove, 120, Qt::NoButton, Qt::LeftButton), -180);
-        QCOMPARE(send(QEvent::MouseMove, 170, Qt::NoButton, Qt::LeftButton | Qt::RightButton),
-                 -180);
+        QCOMPARE(send(QEvent::MouseMove, 170, {}, Qt::LeftButton | Qt::RightButton), -180);
         send(QEvent::MouseButtonRelease, 170, Qt::LeftButton, Qt::NoButton);
         send(QEvent::MouseButtonPress, 170, Qt::RightButton, Qt::RightButton);
         QCOMPARE(send(QEvent::MouseMove, 400, Qt::NoButton, Qt::RightButton), -180);
@@ -409,8 +407,7 @@ private slots:
         QVERIFY(take(0) == Ok && picture.size == size(0) && picture.image.size() == seen.size());
         cache.waitUntilIdle();
         QVERIFY(cache.whole(&picture) && picture.image.size() == size(0));
-        // Decoded ahead in part; f0, whole before, and the bitmap, decoded
-        // whole, are kept in part.
+        // From the part decoded ahead; f0 (whole before) and the bitmap kept in part.
         QVERIFY(take(1) == Ok && !picture.isWhole() && cache.counts().fromCopy == 1);
         cache.waitUntilIdle();
         QCOMPARE(cache.heldBytes(), heldFor(1));
