@@ -252,13 +252,15 @@ void PictureCache::resume() {
     schedule();
 }
 
-bool PictureCache::whole(Picture *picture) {
+int PictureCache::whole(Picture *picture) {
     const std::lock_guard<std::mutex> guard(m_lock);
     const Entry *e = find(m_shown);
+    if (e && e->err == InvalidPicture)
+        return InvalidPicture;
     if (!e || !e->picture.isWhole())
-        return false;
+        return GeneralFailure;
     *picture = e->picture;
-    return true;
+    return Ok;
 }
 
 // Starts the next background decode: a file ahead that has no usable copy,
@@ -298,14 +300,16 @@ void PictureCache::run(const QString &path, const PartOf &part) {
         m_running.clear();
         m_runningWhole = false;
         if (whole) {
-            // Only the whole of the same file as the part on screen will do;
-            // one that is not is not tried again.
+            // Only the whole of the same file as the part on screen will do,
+            // or its refusal; one that is neither is not tried again.
             Entry *e = find(path);
-            if (e && path == m_shown && e->trusted && fresh.trusted && fresh.err == Ok &&
-                fresh.stamp == e->stamp && fresh.picture.size == e->picture.size) {
+            const bool same =
+                e && path == m_shown && e->trusted && fresh.trusted && fresh.stamp == e->stamp;
+            if (same && (fresh.err == InvalidPicture ||
+                         (fresh.err == Ok && fresh.picture.size == e->picture.size))) {
                 ++m_counts.completed;
                 m_dead.push_back(std::move(e->picture));
-                e->picture = std::move(fresh.picture);
+                *e = std::move(fresh);
                 completed = m_onWhole;
             } else {
                 if (e && path == m_shown && !e->picture.isWhole())

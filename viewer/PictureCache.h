@@ -56,10 +56,13 @@ public:
     void resume();
 
     // Called, on the background thread, when the whole of the picture shown
-    // in part has been decoded.
+    // in part has been decoded, or found to be no picture after all.
     void onWhole(std::function<void()> callback);
-    // The whole of the picture last handed out, when it is decoded.
-    bool whole(Picture *picture);
+    // The whole of the picture last handed out: Ok once it is decoded;
+    // InvalidPicture when the rest of the file is no picture (a JPEG damaged
+    // below the part shown), which is then kept as a refused file;
+    // GeneralFailure while neither is known.
+    int whole(Picture *picture);
 
     // Hands over a picture no longer on screen, to be freed off the caller's
     // thread.

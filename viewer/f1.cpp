@@ -20,6 +20,7 @@
 #include <QShowEvent>
 
 #include <cmath>
+#include <utility>
 
 namespace pomiv {
 
@@ -102,6 +103,13 @@ QString f1::fullPath(int index) const {
     return joinPath(d1->path(), d1->name(index));
 }
 
+QStringList f1::aheadOf(int index) const {
+    const int count = d1->count();
+    if (count == 0 || index < 0)
+        return {};
+    return {fullPath((index + 1) % count), fullPath((index + count - 1) % count)};
+}
+
 void f1::placePicture() {
     g->move(pictureLeft(frameGeometry().width(), g->width()), 0);
 }
@@ -113,9 +121,28 @@ PartOf f1::seenPart() const {
 }
 
 void f1::pictureCompleted() {
-    Picture whole;
-    if (m_cache.whole(&whole))
-        g->completePicture(whole);
+    Picture picture;
+    const int err = m_cache.whole(&picture);
+    if (err == Ok)
+        g->completePicture(picture);
+    if (err != InvalidPicture || m_shownPath.isEmpty())
+        return;
+    // Refused after all, as if it had been refused at once: said so, and the
+    // picture before it comes back where it was.
+    message(this, displayText(m_shownName) + jp("は対応している画像ファイルではありません。"));
+    const Before before = std::exchange(m_before, {});
+    const QString refused = std::exchange(m_shownPath, before.path);
+    if (!before.known)
+        return;
+    picture = Picture();
+    const QStringList ahead = aheadOf(d1->currentIndex()) << refused;
+    if (before.path.isEmpty() || m_cache.take(before.path, ahead, seenPart(), &picture) != Ok) {
+        picture = Picture();
+        picture.size = before.place.size();
+    }
+    g->setPicture(picture);
+    g->move(before.place.topLeft());
+    m_cache.resume();
 }
 
 void f1::Form_Load() {
@@ -151,10 +178,8 @@ void f1::img_s() {
     if (index < 0)
         return;
     const QString name = d1->name(index);
-    const int count = d1->count();
-    const QStringList ahead{fullPath((index + 1) % count), fullPath((index + count - 1) % count)};
     Picture picture;
-    const int err = m_cache.take(fullPath(index), ahead, seenPart(), &picture);
+    const int err = m_cache.take(fullPath(index), aheadOf(index), seenPart(), &picture);
     // The next pictures are decoded, and the rest of this one, once it is on
     // screen: nothing competes with the first screen.
     const auto resume = qScopeGuard([this] { m_cache.resume(); });
@@ -167,6 +192,12 @@ void f1::img_s() {
     if (err != Ok)
         return;
     const QImage previous = g->image();
+    if (picture.isWhole())
+        m_before = {};
+    else
+        m_before = {true, m_shownPath, g->geometry()};
+    m_shownPath = fullPath(index);
+    m_shownName = name;
     g->setPicture(picture);
     m_cache.letGo(previous);
     setWindowTitle(titleFor(displayText(name)));

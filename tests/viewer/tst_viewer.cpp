@@ -270,6 +270,8 @@ private slots:
         // from that part at once, and whole once the rest is decoded.
         writeFile(pathOf("a.jpg"), gridJpeg({3000, 1800}));
         writeFile(pathOf("b.jpg"), imageBytes({100, 1500}, Qt::blue, "JPEG"));
+        QByteArray damaged = gridJpeg({3000, 1800}); // a stray start marker low down
+        writeFile(pathOf("c.jpg"), damaged.replace(damaged.size() * 7 / 10, 2, "\xff\xd8"));
         QVERIFY(open(0, 1, "*.jpg"));
         m_v->pictures().waitUntilIdle();
         m_v->stepBack();
@@ -316,6 +318,14 @@ private slots:
         m_v->pictures().waitUntilIdle();
         QTest::qWait(50);
         QVERIFY(g->size() == QSize(100, 1500) && g->isWhole());
+        // Refused once the rest is found to be no picture; the one before is back.
+        step(Qt::Key_Right);
+        QVERIFY(g->size() == QSize(3000, 1800) && m_boxes->shown().isEmpty());
+        QTRY_COMPARE(
+            m_boxes->texts(),
+            QStringList("c.jpg" + QString::fromUtf8("は対応している画像ファイルではありません。")));
+        QVERIFY(g->size() == QSize(100, 1500) && g->pos() == QPoint(left(100), 0) &&
+                ViewIndex == 2);
     }
 
     // The pictures: decoded by type or refused, and decoded ahead.
@@ -406,7 +416,7 @@ private slots:
         // Decoded now in part, the rest in the background.
         QVERIFY(take(0) == Ok && picture.size == size(0) && picture.image.size() == seen.size());
         cache.waitUntilIdle();
-        QVERIFY(cache.whole(&picture) && picture.image.size() == size(0));
+        QVERIFY(cache.whole(&picture) == Ok && picture.image.size() == size(0));
         // From the part decoded ahead; f0 (whole before) and the bitmap kept in part.
         QVERIFY(take(1) == Ok && !picture.isWhole() && cache.counts().fromCopy == 1);
         cache.waitUntilIdle();
@@ -415,7 +425,7 @@ private slots:
         for (int n : {6, 2, 3, 1, 0, 4, 3, 4, 5, 7})
             QVERIFY(take(n) == Ok && cache.held() <= 3);
         cache.waitUntilIdle();
-        QVERIFY(cache.whole(&picture) && picture.image.size() == size(7));
+        QVERIFY(cache.whole(&picture) == Ok && picture.image.size() == size(7));
         QVERIFY(cache.held() == 3 && cache.heldBytes() == heldFor(7));
     }
 };
