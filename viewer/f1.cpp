@@ -129,9 +129,10 @@ void f1::pictureCompleted() {
         return;
     // Refused after all, as if it had been refused at once: said so, and the
     // picture before it comes back where it was.
-    message(this, displayText(m_shownName) + jp("は対応している画像ファイルではありません。"));
     const Before before = std::exchange(m_before, {});
-    const QString refused = std::exchange(m_shownPath, before.path);
+    const QString refused = std::exchange(m_shownPath, QString());
+    message(this, displayText(m_shownName) + jp("は対応している画像ファイルではありません。"));
+    m_shownPath = before.path;
     if (!before.known)
         return;
     picture = Picture();
