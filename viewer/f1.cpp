@@ -133,6 +133,7 @@ void f1::pictureCompleted() {
     const QString refused = std::exchange(m_shownPath, QString());
     message(this, displayText(m_shownName) + jp("は対応している画像ファイルではありません。"));
     m_shownPath = before.path;
+    m_shownName = before.name;
     if (!before.known)
         return;
     picture = Picture();
@@ -196,7 +197,7 @@ void f1::img_s() {
     if (picture.isWhole())
         m_before = {};
     else
-        m_before = {true, m_shownPath, g->geometry()};
+        m_before = {true, m_shownPath, m_shownName, g->geometry()};
     m_shownPath = fullPath(index);
     m_shownName = name;
     g->setPicture(picture);

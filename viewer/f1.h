@@ -79,7 +79,7 @@ private:
     QString m_shownPath, m_shownName;
     struct Before {
         bool known = false;
-        QString path; // empty: no picture
+        QString path, name; // empty: no picture
         QRect place;
     } m_before;
     double m_pressY = 0; // pointer's height within g at the last press on it
