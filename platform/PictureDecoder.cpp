@@ -11,6 +11,7 @@
 #include <QImageReader>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTransform>
 #include <QtEndian>
 
 #include <mutex>
@@ -156,6 +157,20 @@ bool looksLikeDib(const QByteArray &head) {
     return le16(head, 12) == 1 && QList<quint16>{0, 1, 4, 8, 16, 24, 32}.contains(le16(head, 14));
 }
 
+// The rectangle of the file's own pixels that turns into `shown` once the
+// orientation is applied: Qt mirrors and flips first, then turns a quarter
+// to the right.
+QRect unturned(const QRect &shown, QImageIOHandler::Transformations turn, QSize stored) {
+    QTransform t;
+    if (turn & QImageIOHandler::TransformationMirror)
+        t *= QTransform(-1, 0, 0, 1, stored.width(), 0);
+    if (turn & QImageIOHandler::TransformationFlip)
+        t *= QTransform(1, 0, 0, -1, 0, stored.height());
+    if (turn & QImageIOHandler::TransformationRotate90)
+        t *= QTransform(0, 1, -1, 0, stored.height(), 0);
+    return t.inverted().mapRect(QRectF(shown)).toAlignedRect() & QRect(QPoint(), stored);
+}
+
 int readAllOf(QIODevice *device, QByteArray *bytes) {
     *bytes = device->readAll();
     if (auto *file = qobject_cast<QFileDevice *>(device); file && file->error() != QFile::NoError)
@@ -165,7 +180,7 @@ int readAllOf(QIODevice *device, QByteArray *bytes) {
 
 // Only the start of the file decides whether it is read at all, so that a
 // large file of another kind under "*.*" costs nothing.
-int decodeDevice(QIODevice *device, Picture *picture) {
+int decodeDevice(QIODevice *device, Picture *picture, const PartOf &part) {
     *picture = Picture();
     allowLargePictures();
     const QByteArray head = device->peek(512);
@@ -175,7 +190,9 @@ int decodeDevice(QIODevice *device, Picture *picture) {
         QByteArray bytes;
         if (const int err = readAllOf(device, &bytes))
             return err;
-        return decodeMetafile(bytes, &picture->image);
+        const int err = decodeMetafile(bytes, &picture->image);
+        picture->size = picture->image.size();
+        return err;
     }
     // The reader is chosen from the bytes alone, never from the file's name.
     QByteArray headCopy = head;
@@ -200,13 +217,30 @@ int decodeDevice(QIODevice *device, Picture *picture) {
     reader.setAutoTransform(true);
     // The size the header declares, before a pixel is decoded: a few bytes
     // can claim a picture of gigabytes.
-    if (const QSize declared = reader.size();
-        declared.isValid() && !withinBudget(declared.width(), declared.height()))
+    const QSize declared = reader.size();
+    if (declared.isValid() && !withinBudget(declared.width(), declared.height()))
         return InvalidPicture;
+    // Only the part asked for, where the reader decodes a part alone; the
+    // part is asked for in the turned picture, the reader wants the file's.
+    QRect clip;
+    QSize whole;
+    if (part && declared.isValid() && reader.supportsOption(QImageIOHandler::ClipRect)) {
+        const QImageIOHandler::Transformations turn = reader.transformation();
+        whole = turn & QImageIOHandler::TransformationRotate90 ? declared.transposed() : declared;
+        clip = part(whole) & QRect(QPoint(), whole);
+        if (clip.size() == whole)
+            clip = QRect();
+        if (!clip.isEmpty())
+            reader.setClipRect(unturned(clip, turn, declared));
+    }
     const QImage image = reader.read();
     if (image.isNull())
         return reader.error() == QImageReader::DeviceError ? GeneralFailure : InvalidPicture;
+    if (!clip.isEmpty() && image.size() != clip.size())
+        return GeneralFailure;
     picture->image = forDisplay(image);
+    picture->size = clip.isEmpty() ? image.size() : whole;
+    picture->at = clip.topLeft();
     if (reader.supportsAnimation() && reader.imageCount() > 1)
         picture->animation = bytes;
     return Ok;
@@ -228,14 +262,14 @@ QString metafileHelper() {
     return beside.isEmpty() ? QStringLiteral(POMIV_INSTALLED_HELPERDIR "/pomiv-metafile") : beside;
 }
 
-int decodePicture(const QString &path, Picture *picture) {
+int decodePicture(const QString &path, Picture *picture, const PartOf &part) {
     *picture = Picture();
     if (!QFileInfo(path).isFile())
         return FileNotFound;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return GeneralFailure;
-    return decodeDevice(&file, picture);
+    return decodeDevice(&file, picture, part);
 }
 
 } // namespace pomiv

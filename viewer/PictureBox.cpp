@@ -22,7 +22,8 @@ void PictureBox::stopAnimation() {
 void PictureBox::setPicture(const Picture &picture) {
     stopAnimation();
     m_frame = picture.image;
-    resize(m_frame.size());
+    m_at = picture.at;
+    resize(picture.size);
     if (!picture.animation.isEmpty()) {
         m_buffer = new QBuffer(this);
         m_buffer->setData(picture.animation);
@@ -41,12 +42,21 @@ void PictureBox::setPicture(const Picture &picture) {
     update();
 }
 
+void PictureBox::completePicture(const Picture &whole) {
+    if (isWhole() || !whole.isWhole() || whole.size != size())
+        return;
+    m_frame = whole.image;
+    m_at = QPoint();
+    update();
+}
+
 void PictureBox::paintEvent(QPaintEvent *event) {
     QPainter painter(this);
     const QRect area = event->rect();
     painter.fillRect(area, palette().color(QPalette::Window));
-    if (!m_frame.isNull())
-        painter.drawImage(area.topLeft(), m_frame, area);
+    const QRect drawn = area & QRect(m_at, m_frame.size());
+    if (!drawn.isEmpty())
+        painter.drawImage(drawn.topLeft(), m_frame, drawn.translated(-m_at));
 }
 
 } // namespace pomiv

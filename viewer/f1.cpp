@@ -15,10 +15,12 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QShowEvent>
 
 #include <cmath>
+#include <utility>
 
 namespace pomiv {
 
@@ -35,6 +37,13 @@ QString titleFor(const QString &name) {
     return name + QString(14, QLatin1Char(' ')) +
            jp("「ダブルクリック、→、↓」次の画像\u3000「ＤＥＬ」画像の削除\u3000"
               "「右クリック」この画面を閉じる\u3000「←、↑」前の画像");
+}
+
+// The picture-left rule for a window of the given outer width, in pixels:
+// (outer width in twips - picture width in window units) / 2.
+int pictureLeft(int outerWidth, int pictureWidth) {
+    const double left = (outerWidth * 15.0 - pictureWidth * 15.0 / twipsPerUnitX) / 2;
+    return int(std::lround(left * twipsPerUnitX / 15.0));
 }
 
 } // namespace
@@ -70,6 +79,10 @@ f1::f1(pmvmin *main) : m_main(main) {
     connect(m1, &QAction::triggered, this, &f1::m1_Click);
     connect(m2, &QAction::triggered, this, &f1::m2_Click);
 
+    // A picture shown in part is completed in the background.
+    m_cache.onWhole(
+        [this] { QMetaObject::invokeMethod(this, &f1::pictureCompleted, Qt::QueuedConnection); });
+
     for (QObject *o : {static_cast<QObject *>(client), static_cast<QObject *>(g),
                        static_cast<QObject *>(d1), static_cast<QObject *>(d1->viewport())})
         o->installEventFilter(this);
@@ -81,17 +94,57 @@ f1::f1(pmvmin *main) : m_main(main) {
     g->setFocus();
 }
 
-f1::~f1() = default;
+f1::~f1() {
+    // Nothing may call back into a window being taken apart.
+    m_cache.stop();
+}
 
 QString f1::fullPath(int index) const {
     return joinPath(d1->path(), d1->name(index));
 }
 
+QStringList f1::aheadOf(int index) const {
+    const int count = d1->count();
+    if (count == 0 || index < 0)
+        return {};
+    return {fullPath((index + 1) % count), fullPath((index + count - 1) % count)};
+}
+
 void f1::placePicture() {
-    const double outerWidth = frameGeometry().width() * 15.0;
-    const double pictureWidth = g->width() * 15.0 / twipsPerUnitX;
-    const double left = (outerWidth - pictureWidth) / 2;
-    g->move(int(std::lround(left * twipsPerUnitX / 15.0)), 0);
+    g->move(pictureLeft(frameGeometry().width(), g->width()), 0);
+}
+
+PartOf f1::seenPart() const {
+    return [outer = frameGeometry().width(), inner = client->size()](QSize picture) {
+        return QRect(QPoint(-pictureLeft(outer, picture.width()), 0), inner);
+    };
+}
+
+void f1::pictureCompleted() {
+    Picture picture;
+    const int err = m_cache.whole(&picture);
+    if (err == Ok)
+        g->completePicture(picture);
+    if (err != InvalidPicture || m_shownPath.isEmpty())
+        return;
+    // Refused after all, as if it had been refused at once: said so, and the
+    // picture before it comes back where it was.
+    const Before before = std::exchange(m_before, {});
+    const QString refused = std::exchange(m_shownPath, QString());
+    message(this, displayText(m_shownName) + jp("は対応している画像ファイルではありません。"));
+    m_shownPath = before.path;
+    m_shownName = before.name;
+    if (!before.known)
+        return;
+    picture = Picture();
+    const QStringList ahead = aheadOf(d1->currentIndex()) << refused;
+    if (before.path.isEmpty() || m_cache.take(before.path, ahead, seenPart(), &picture) != Ok) {
+        picture = Picture();
+        picture.size = before.place.size();
+    }
+    g->setPicture(picture);
+    g->move(before.place.topLeft());
+    m_cache.resume();
 }
 
 void f1::Form_Load() {
@@ -127,10 +180,11 @@ void f1::img_s() {
     if (index < 0)
         return;
     const QString name = d1->name(index);
-    const int count = d1->count();
-    const QStringList ahead{fullPath((index + 1) % count), fullPath((index + count - 1) % count)};
     Picture picture;
-    const int err = m_cache.take(fullPath(index), ahead, &picture);
+    const int err = m_cache.take(fullPath(index), aheadOf(index), seenPart(), &picture);
+    // The next pictures are decoded, and the rest of this one, once it is on
+    // screen: nothing competes with the first screen.
+    const auto resume = qScopeGuard([this] { m_cache.resume(); });
     if (err == InvalidPicture) {
         message(this, displayText(d1->name(ViewIndex)) +
                           jp("は対応している画像ファイルではありません。"));
@@ -140,10 +194,17 @@ void f1::img_s() {
     if (err != Ok)
         return;
     const QImage previous = g->image();
+    if (picture.isWhole())
+        m_before = {};
+    else
+        m_before = {true, m_shownPath, m_shownName, g->geometry()};
+    m_shownPath = fullPath(index);
+    m_shownName = name;
     g->setPicture(picture);
     m_cache.letGo(previous);
     setWindowTitle(titleFor(displayText(name)));
     placePicture();
+    g->repaint();
 }
 
 void f1::stepForward() {

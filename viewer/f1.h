@@ -62,11 +62,26 @@ protected:
 
 private:
     QString fullPath(int index) const;
+    // The files to decode next when the file at index is shown.
+    QStringList aheadOf(int index) const;
+    // What the window shows of a picture of a size, placed at the top by the
+    // picture-left rule.
+    PartOf seenPart() const;
+    void pictureCompleted();
     // The picture-left rule: g's left edge from the window's outer width.
     void placePicture();
 
     QPointer<pmvmin> m_main;
     bool m_opened = false;
+    // The file shown, and the picture before it while it is shown in part:
+    // the rest of a file may turn out to be no picture, and the picture
+    // before it is then shown again where it was.
+    QString m_shownPath, m_shownName;
+    struct Before {
+        bool known = false;
+        QString path, name; // empty: no picture
+        QRect place;
+    } m_before;
     double m_pressY = 0; // pointer's height within g at the last press on it
     PictureCache m_cache;
 };

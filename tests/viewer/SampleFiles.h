@@ -9,35 +9,35 @@
 // tests so that no sample comes from elsewhere.
 namespace pomiv::test {
 
-// One colour at one size through Qt's writers: "BMP", "ICO", "PNG", "JPEG".
-inline QByteArray imageBytes(QSize size, QColor colour, const char *format = "BMP") {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
+// A picture through Qt's writers: "BMP", "ICO", "PNG", "JPEG"; one colour at
+// one size, or the image given.
+inline QByteArray imageBytes(QImage image, const char *format = "BMP", QColor colour = {}) {
+    if (colour.isValid())
+        image.fill(colour);
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format, 90);
     return buffer.data();
 }
 
+inline QByteArray imageBytes(QSize size, QColor colour, const char *format = "BMP") {
+    return imageBytes(QImage(size, QImage::Format_RGB32), format, colour);
+}
+
 // A JPEG; with an Exif segment holding one Orientation entry (1 to 8) when
 // orientation is not 0.
-inline QByteArray jpegBytes(QSize size, QColor colour, int orientation = 0) {
-    QByteArray jpeg = imageBytes(size, colour, "JPEG");
-    if (orientation != 0) {
-        QByteArray exif = QByteArray::fromHex("ffe10022457869660000" // APP1 "Exif"
-                                              "4d4d002a000000080001" // big-endian, one entry
-                                              "01120003000000010000000000000000"); // Orientation
-        exif[29] = char(orientation);
-        jpeg.insert(2, exif);
-    }
-    return jpeg;
+inline QByteArray jpegBytes(const QImage &image, int orientation = 0, QColor colour = {}) {
+    QByteArray jpeg = imageBytes(image, "JPEG", colour);
+    QByteArray exif = QByteArray::fromHex("ffe10022457869660000" // APP1 "Exif"
+                                          "4d4d002a000000080001" // big-endian, one entry
+                                          "01120003000000010000000000000000"); // Orientation
+    exif[29] = char(orientation);
+    return orientation == 0 ? jpeg : jpeg.insert(2, exif);
 }
 
 // A cursor: an icon with resource type 2 and a hot spot at (1, 1).
 inline QByteArray curBytes(QSize size, QColor colour) {
-    QByteArray bytes = imageBytes(size, colour, "ICO");
-    bytes[2] = 2, bytes[10] = 1, bytes[11] = 0, bytes[12] = 1, bytes[13] = 0;
-    return bytes;
+    return imageBytes(size, colour, "ICO").replace(2, 1, "\2").replace(10, 4, {"\1\0\1\0", 4});
 }
 
 // Appends values as little-endian numbers of `width` bytes.
@@ -111,9 +111,8 @@ inline QByteArray wmfBytes(QSize size, QColor colour) {
 inline QByteArray emfTextBytes(int options) {
     QByteArray emf = emfBytes({40, 20}, Qt::white).chopped(20 + 12 + 24);
     put(emf, 4, {82, 104, 2, -16, 0, 0, 0, 400, 0x80000000, 0}); // font, Shift_JIS
-    const QString face = QStringLiteral("MS Gothic");
-    for (int i = 0; i < 32; ++i)
-        put(emf, 2, {i < face.size() ? face[i].unicode() : 0});
+    put(emf, 2, {'M', 'S', ' ', 'G', 'o', 't', 'h', 'i', 'c'});
+    emf += QByteArray(2 * (32 - 9), '\0');
     put(emf, 4, {37, 12, 2});
     put(emf, 4, {84, 96, 0, 0, 40, 20, 1, 0, 0, 2, 2, 3, 76, options, 0, 0, 40, 20, 84});
     put(emf, 2, {0x65e5, 0x672c, 0x8a9e, 0});
@@ -137,20 +136,16 @@ inline QByteArray wmfBitmapBytes(int biSize, int width, int height) {
     put(wmf, 2, {words & 0xffff, words >> 16, 0x0F43, 0x0020, 0x00CC, 0, 1, 1, 0, 0, 20, 26, 0, 0});
     wmf += dib;
     put(wmf, 2, {3, 0, 0});
-    QByteArray sizes; // the file's words, the largest record's
-    put(sizes, 4, {(wmf.size() - 22) / 2});
-    put(sizes, 2, {1});
-    put(sizes, 4, {words});
+    QByteArray sizes; // the file's words, one object, the largest record's words
+    put(sizes, 2, {(wmf.size() - 22) / 2 & 0xffff, (wmf.size() - 22) / 2 >> 16, 1, words, 0});
     return wmf.replace(22 + 6, 10, sizes);
 }
 
 // A packed bitmap (no file header) of a few bytes claiming width x height.
 inline QByteArray dibClaimingBytes(int width, int height) {
-    QByteArray dib = imageBytes({1, 1}, Qt::red).mid(14);
-    dib.replace(4, 8, QByteArray());
     QByteArray size;
     put(size, 4, {width, height});
-    return dib.insert(4, size);
+    return imageBytes({1, 1}, Qt::red).mid(14).replace(4, 8, size);
 }
 
 // count damaged copies of a file, the same for the same seed: bytes set at
@@ -185,8 +180,9 @@ inline QList<QByteArray> mutants(const QByteArray &file, int count, quint32 seed
 // A small file of each type the viewer shows, by type.
 inline QList<std::pair<const char *, QByteArray>> sampleOfEachType() {
     const QColor red(220, 20, 20), green(20, 200, 40), blue(30, 40, 210);
+    const QImage photo(40, 30, QImage::Format_RGB32);
     return {
-        {"jpg", jpegBytes({40, 30}, red, 6)},       {"bmp", imageBytes({21, 13}, green)},
+        {"jpg", jpegBytes(photo, 6, red)},          {"bmp", imageBytes({21, 13}, green)},
         {"dib", imageBytes({19, 7}, blue).mid(14)}, {"gif", gifBytes({6, 4}, {red, green, blue})},
         {"ico", imageBytes({16, 16}, red, "ICO")},  {"cur", curBytes({16, 16}, blue)},
         {"emf", emfBytes({30, 20}, green)},         {"emf", emfTextBytes(0x10)},
@@ -196,7 +192,7 @@ inline QList<std::pair<const char *, QByteArray>> sampleOfEachType() {
 // Files that once froze the program (bitmap headers of 0, 1 or 4 bytes) or
 // claim a picture of a gigabyte or more in a few bytes: none is a picture.
 inline QList<QByteArray> hostileFiles() {
-    const QByteArray jpeg = jpegBytes({40, 30}, Qt::red);
+    const QByteArray jpeg = imageBytes({40, 30}, Qt::red, "JPEG");
     return {wmfBitmapBytes(0, 4, 4),
             wmfBitmapBytes(1, 4, 4),
             wmfBitmapBytes(4, 4, 4),
