@@ -558,8 +558,8 @@ NetRequest *InternetTransfer::startPicture(const QString &url, const QString &re
     if (!m_secondManager)
         m_secondManager = new QNetworkAccessManager(this);
     QNetworkAccessManager *manager = m_pictures++ % 2 ? m_secondManager : m_manager;
-    return new NetRequest(manager, QUrl(url), TransferLimits::current().pictureBytes, this,
-                          referer, budget);
+    return new NetRequest(manager, QUrl(url), TransferLimits::current().pictureBytes, this, referer,
+                          budget);
 }
 
 } // namespace pomiv
