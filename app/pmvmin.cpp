@@ -16,7 +16,6 @@
 #include "viewer/f1.h"
 #include "web/INTE.h"
 #include "web/PomiIni.h"
-#include "web/PomiIni.h"
 #include "web/URLs.h"
 
 #include <QComboBox>
@@ -174,8 +173,10 @@ void pmvmin::buildControls(QWidget *client) {
     setTabOrder(d3, OKB);
     d1->setFocus();
 
-    // Both lists start on the start-up folder.
+    // The lists start on the start-up folder, the file list with the folder
+    // list's reading of it.
     d1->setDrive(d2->path());
+    d3->setPath(d2->path(), d2->scan());
 
     connect(d1, &DriveList::changed, this, &pmvmin::d1_Change);
     connect(d2, &FolderList::changed, this, &pmvmin::d2_Change);
@@ -280,14 +281,16 @@ void pmvmin::d1_Change() {
         message(this, jp("ドライブの準備ができていません"));
         return;
     }
-    if (err != Ok || d3->setPath(d2->path()) != Ok)
+    if (err != Ok || d3->setPath(d2->path(), d2->scan()) != Ok)
         return;
     tx[0]->setText(withTrailingSeparator(d2->path()));
     updateViewButton();
 }
 
 void pmvmin::d2_Change() {
-    d3->setPath(d2->path());
+    // The folder list has just read the folder; the file list and the view
+    // button go by that reading.
+    d3->setPath(d2->path(), d2->scan());
     tx[0]->setText(d2->path());
     updateViewButton();
 }
@@ -320,7 +323,7 @@ bool pmvmin::showFolder(const QString &folder, QWidget *reporter) {
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return false;
     d1->setDrive(folder);
-    return d2->setPath(folder) == Ok && d3->setPath(folder) == Ok;
+    return d2->setPath(folder) == Ok && d3->setPath(folder, d2->scan()) == Ok;
 }
 
 void pmvmin::op2_Click(int index) {

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs the programs the benchmarks measure the program against (and
-# strace, which bench/transfer-syscalls.sh counts system calls with); they are
-# not needed to build, run or test the program.
+# Installs the programs the benchmarks measure the program against (curl for
+# the download; and strace, which bench/transfer-syscalls.sh counts system
+# calls with); they are not needed to build, run or test the program.
 set -euo pipefail
-wanted=(jdupes strace)
+wanted=(jdupes strace curl)
 missing=()
 for pkg in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")

@@ -1,7 +1,8 @@
 // Speed and memory of the web download: link extraction over a large page,
-// and a download run against a slow local server, with pictures fetched
-// ahead and one at a time. Run by hand:
+// and a download run against a slow local server, beside curl fetching the
+// same pictures. Run by hand:
 //   build/bench/webbench [download|extract|organiser]
+//   build/bench/webbench download alone   the program's runs without curl
 //   build/bench/webbench memory big|slow|endless8|endless1|refused|redirect|page|broken|longname
 // The last runs one hard case against a server in a process of its own and
 // prints this process's peak memory.
@@ -21,10 +22,12 @@
 #include <QFile>
 #include <QListWidget>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
+#include <sys/resource.h>
 
 using namespace pomiv;
 
@@ -101,52 +104,151 @@ DownloadJob jobFor(const QString &base, const QString &folder, const QStringList
     return job;
 }
 
-// Seconds for one run, fetching ahead or one at a time.
-double timedRun(const DownloadJob &job, int ahead, int *good) {
-    QDir(job.folder).removeRecursively();
+double median(QList<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double cpuSeconds(int who) {
+    rusage use{};
+    ::getrusage(who, &use);
+    return double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+           double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
+
+// Wall and CPU seconds (user and system) of one download of the addresses.
+struct Cost {
+    double wall = 0;
+    double cpu = 0;
+};
+
+// The program's run, in this process: its CPU is this process's, the
+// server being in another.
+Cost programRun(const DownloadJob &job, int *good) {
     QDir().mkpath(job.folder);
     DownloadRun run;
-    run.setFetchAhead(ahead);
     *good = 0;
+    const double cpu = cpuSeconds(RUSAGE_SELF);
     QElapsedTimer timer;
     timer.start();
     run.run(job, [good](const PictureReport &p) {
         *good += p.ok;
         return true;
     });
-    return timer.nsecsElapsed() / 1e9;
+    return {timer.nsecsElapsed() / 1e9, cpuSeconds(RUSAGE_SELF) - cpu};
 }
 
-double median(QList<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+// The same addresses fetched by curl into a folder, 8 at a time: one
+// process per address under xargs, or one process for them all. The CPU is
+// that of the finished children (curl and xargs).
+Cost curlRun(const QStringList &urls, const QString &folder, bool oneProcess, int *files) {
+    QDir().mkpath(folder);
+    const QStringList curl = {QStringLiteral("curl"), QStringLiteral("-s"),
+                              QStringLiteral("--output-dir"), folder,
+                              QStringLiteral("--remote-name-all")};
+    QProcess p;
+    const double cpu = cpuSeconds(RUSAGE_CHILDREN);
+    QElapsedTimer timer;
+    timer.start();
+    if (oneProcess) {
+        p.start(curl[0], curl.mid(1) +
+                             QStringList{QStringLiteral("--parallel"),
+                                         QStringLiteral("--parallel-immediate"),
+                                         QStringLiteral("--parallel-max"), QStringLiteral("8")} +
+                             urls);
+    } else {
+        p.start(QStringLiteral("xargs"), QStringList{QStringLiteral("-P"), QStringLiteral("8"),
+                                                     QStringLiteral("-n"), QStringLiteral("1")} +
+                                             curl);
+        p.write(urls.join(QLatin1Char('\n')).toUtf8() + '\n');
+        p.closeWriteChannel();
+    }
+    p.waitForFinished(-1);
+    const Cost cost{timer.nsecsElapsed() / 1e9, cpuSeconds(RUSAGE_CHILDREN) - cpu};
+    *files = int(QDir(folder).entryList(QDir::Files).size());
+    return cost;
 }
 
-void benchDownload() {
-    // The one-at-a-time run is the anchor: both in the same process, taking
-    // turns, medians of 3 rounds each.
+// The server of the download run, in a process of its own so that its work
+// is not counted: prints its address, serves until killed.
+int serveDownload() {
+    test::LocalHttpServer server;
+    for (int i = 0; i < 200; ++i)
+        server.answer(QStringLiteral("/pic/%1.jpg").arg(i),
+                      {.type = "image/jpeg", .delayMs = 50, .size = 200 * 1024});
+    std::printf("%s\n", qPrintable(server.url(QString())));
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
+
+// The program's run against curl, each fetching the same 200 addresses 8 at
+// a time, taking turns; without anchors, the program's runs alone (to
+// profile them).
+void benchDownload(const QString &self, bool anchors) {
+    QProcess server;
+    server.start(self, {QStringLiteral("serve-download")});
+    if (!server.waitForReadyRead(10000)) {
+        std::printf("download: the server did not start\n");
+        return;
+    }
+    const QString base = QString::fromUtf8(server.readLine().trimmed());
     QTemporaryDir dir;
     AppDir = dir.path() + QLatin1Char('/');
-    test::LocalHttpServer server;
-    QStringList paths;
+    QStringList paths, urls;
     for (int i = 0; i < 200; ++i) {
         paths.append(QStringLiteral("/pic/%1.jpg").arg(i));
-        server.answer(paths.last(), {.type = "image/jpeg", .delayMs = 50, .size = 200 * 1024});
+        urls.append(base + paths.last());
     }
-    const DownloadJob job = jobFor(server.url(QString()), dir.path() + QStringLiteral("/d"), paths);
-    QList<double> ahead, serial;
-    int good = 0;
-    for (int round = 0; round < 3; ++round) {
-        ahead.append(timedRun(job, 8, &good));
-        if (good != 200)
-            std::printf("download: only %d good pictures fetching ahead\n", good);
-        serial.append(timedRun(job, 1, &good));
-        if (good != 200)
-            std::printf("download: only %d good pictures one at a time\n", good);
+    DownloadJob job = jobFor(base, QString(), paths);
+    const bool haveCurl =
+        anchors && !QStandardPaths::findExecutable(QStringLiteral("curl")).isEmpty();
+    const char *names[3] = {"program", "xargs -P 8 curl", "curl --parallel"};
+    // Each goes first in turn.
+    const int rounds = 5;
+    QList<double> wall[3], cpu[3];
+    for (int round = 0; round < rounds; ++round) {
+        for (int k = 0; k < 3; ++k) {
+            const int which = (round + k) % 3;
+            if (which > 0 && !haveCurl)
+                continue;
+            // A new folder each time: files deleted just before would make
+            // creating files dearer (ext4 without a journal looks past
+            // recently freed inodes).
+            const QString folder = dir.filePath(QStringLiteral("%1-%2").arg(which).arg(round));
+            job.folder = folder;
+            int got = 0;
+            const Cost cost =
+                which == 0 ? programRun(job, &got) : curlRun(urls, folder, which == 2, &got);
+            if (got != 200)
+                std::printf("download: %s gave %d of 200 pictures\n", names[which], got);
+            wall[which].append(cost.wall);
+            cpu[which].append(cost.cpu);
+        }
     }
-    std::printf("download: 200 pictures of 200 KB, server answers after 50 ms, medians of 3\n");
-    std::printf("download: fetched ahead (8) %.2f s, one at a time %.2f s, %.1f times faster\n",
-                median(ahead), median(serial), median(serial) / median(ahead));
+    server.kill();
+    server.waitForFinished();
+    std::printf("download: 200 pictures of 200 KB from a server in its own process, answering "
+                "after 50 ms, 8 at a time; medians of %d rounds in turn\n",
+                rounds);
+    for (int k = 0; k < 3; ++k) {
+        if (wall[k].isEmpty())
+            continue;
+        std::printf("download: %-15s rounds", names[k]);
+        for (int i = 0; i < wall[k].size(); ++i)
+            std::printf(" %.2f/%.3f", wall[k][i], cpu[k][i]);
+        std::printf(" (wall s/CPU s)\n");
+    }
+    std::printf("download: %-15s wall %.2f s, CPU %.3f s\n", names[0], median(wall[0]),
+                median(cpu[0]));
+    if (!haveCurl) {
+        std::printf("download: curl is not installed (bench/install-anchors.sh)\n");
+        return;
+    }
+    for (int k = 1; k < 3; ++k)
+        std::printf("download: %-15s wall %.2f s, CPU %.3f s; the program takes %.2f x the "
+                    "wall time, %.2f x the CPU\n",
+                    names[k], median(wall[k]), median(cpu[k]), median(wall[0]) / median(wall[k]),
+                    median(cpu[0]) / median(cpu[k]));
 }
 
 // The server side of the memory cases, in a process of its own so that its
@@ -267,13 +369,16 @@ int main(int argc, char *argv[]) {
     const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (what == QLatin1String("serve"))
         return serveCases();
+    if (what == QLatin1String("serve-download"))
+        return serveDownload();
     if (what == QLatin1String("memory"))
         return memoryCase(QCoreApplication::applicationFilePath(),
                           argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
     // The download goes first: the extraction's large page would raise the
     // peak memory figure.
     if (what.isEmpty() || what == QLatin1String("download"))
-        benchDownload();
+        benchDownload(QCoreApplication::applicationFilePath(),
+                      argc < 3 || qstrcmp(argv[2], "alone") != 0);
     if (what.isEmpty() || what == QLatin1String("extract"))
         benchExtract();
     if (what.isEmpty() || what == QLatin1String("organiser"))

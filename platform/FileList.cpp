@@ -19,17 +19,20 @@ namespace pomiv {
 QStringList listFiles(const QString &folder, const QString &pattern, int *err) {
     if (err)
         *err = QFileInfo(folder).isDir() ? Ok : PathNotFound;
+    return matchingFiles(*readFolder(folder), pattern);
+}
+
+QStringList matchingFiles(const FolderScan &scan, const QString &pattern) {
     const Wildcard filter(pattern);
     struct Entry {
         QString key; // case-folded, for the order
         QString name;
     };
     std::vector<Entry> entries;
-    scanFolder(folder, [&](const QString &name, EntryKind kind) {
-        if (kind == EntryKind::File && filter.matches(name))
+    for (const QString &name : scan.files) {
+        if (filter.matches(name))
             entries.push_back({name.toCaseFolded(), name});
-        return true;
-    });
+    }
     std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
         const int c = a.key.compare(b.key);
         return c != 0 ? c < 0 : a.name < b.name;
@@ -54,13 +57,17 @@ FileList::FileList(QWidget *parent) : QListView(parent), m_model(new QStringList
     refresh();
 }
 
-int FileList::setPath(const QString &path) {
+int FileList::setPath(const QString &path, std::shared_ptr<const FolderScan> scan) {
     const QString clean = cleanFolderPath(QDir(path).absolutePath());
     if (!QFileInfo(clean).isDir())
         return PathNotFound;
     const bool changed = clean != m_path;
     m_path = clean;
-    refresh();
+    if (scan && scan->folder == clean && isUnchanged(*scan))
+        m_scan = std::move(scan);
+    else
+        m_scan.reset();
+    markStale();
     if (changed)
         emit pathChanged();
     return Ok;
@@ -69,16 +76,23 @@ int FileList::setPath(const QString &path) {
 void FileList::setPattern(const QString &pattern) {
     const bool changed = pattern != m_pattern;
     m_pattern = pattern;
-    refresh();
+    if (m_scan && !isUnchanged(*m_scan))
+        m_scan.reset();
+    markStale();
     if (changed)
         emit patternChanged();
 }
 
 void FileList::refresh() {
+    m_scan.reset();
+    markStale();
+}
+
+void FileList::markStale() {
     m_stale = true;
-    // The folder is read when something asks for the entries, or before the
-    // list is next painted, whichever comes first: a path and a pattern set
-    // one after the other cost one reading.
+    // The entries are made when something asks for them, or before the list
+    // is next painted, whichever comes first: a path and a pattern set one
+    // after the other cost one reading. The reading is let go then.
     if (!m_readQueued) {
         m_readQueued = true;
         QMetaObject::invokeMethod(
@@ -86,6 +100,7 @@ void FileList::refresh() {
             [this] {
                 m_readQueued = false;
                 ensureRead();
+                m_scan.reset();
             },
             Qt::QueuedConnection);
     }
@@ -95,7 +110,9 @@ void FileList::ensureRead() const {
     if (!m_stale)
         return;
     m_stale = false;
-    m_names = listFiles(m_path, m_pattern);
+    if (!m_scan)
+        m_scan = readFolder(m_path);
+    m_names = matchingFiles(*m_scan, m_pattern);
     // The list shows names as text; the entries keep the system's bytes.
     QStringList shown = m_names;
     for (qsizetype i = 0; i < shown.size(); ++i) {
@@ -109,6 +126,10 @@ bool FileList::hasEntries() const {
     if (!m_stale)
         return !m_names.isEmpty();
     const Wildcard filter(m_pattern);
+    if (m_scan) {
+        return std::any_of(m_scan->files.cbegin(), m_scan->files.cend(),
+                           [&](const QString &name) { return filter.matches(name); });
+    }
     bool found = false;
     scanFolder(m_path, [&](const QString &name, EntryKind kind) {
         found = kind == EntryKind::File && filter.matches(name);

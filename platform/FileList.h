@@ -3,14 +3,21 @@
 #include <QListView>
 #include <QStringList>
 
+#include <memory>
+
 class QStringListModel;
 
 namespace pomiv {
+
+struct FolderScan;
 
 // The names (without folder) of the files in one folder that match a
 // pattern, sorted ascending without regard to case. Folders and hidden files
 // are not listed.
 QStringList listFiles(const QString &folder, const QString &pattern, int *err = nullptr);
+
+// The same from a reading of the folder already made.
+QStringList matchingFiles(const FolderScan &scan, const QString &pattern);
 
 // File list control: a folder's matching files, several selectable at once.
 // The main window and the viewer use the same control, so both list the same
@@ -23,8 +30,10 @@ public:
 
     QString path() const { return m_path; }
     // Shows another folder; PathNotFound when it does not exist (nothing
-    // changes then). pathChanged only when the folder differs.
-    int setPath(const QString &path);
+    // changes then). pathChanged only when the folder differs. A reading of
+    // that folder made since the event loop last ran (the folder list's,
+    // after a move) is taken instead of reading it again.
+    int setPath(const QString &path, std::shared_ptr<const FolderScan> scan = {});
 
     QString pattern() const { return m_pattern; }
     void setPattern(const QString &pattern);
@@ -49,6 +58,7 @@ signals:
     void patternChanged();
 
 private:
+    void markStale();
     void ensureRead() const;
 
     QString m_path;
@@ -56,6 +66,9 @@ private:
     mutable QStringList m_names;
     mutable bool m_stale = true;
     bool m_readQueued = false;
+    // The reading of m_path the entries come from, held until the event loop
+    // runs: a pattern set meanwhile filters it again without reading.
+    mutable std::shared_ptr<const FolderScan> m_scan;
     QStringListModel *m_model;
 };
 

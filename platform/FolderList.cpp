@@ -10,6 +10,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <vector>
 
 namespace pomiv {
 
@@ -36,7 +37,10 @@ int FolderList::setPath(const QString &path) {
         return PathNotFound;
     const bool changedPath = clean != m_path;
     m_path = clean;
-    reload();
+    if (!changedPath && m_scan && isUnchanged(*m_scan))
+        fill();
+    else
+        reload();
     if (changedPath)
         emit changed();
     return Ok;
@@ -48,6 +52,21 @@ QString FolderList::rowPath(int row) const {
 }
 
 void FolderList::reload() {
+    m_scan = readFolder(m_path);
+    if (!m_releaseQueued) {
+        m_releaseQueued = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_releaseQueued = false;
+                m_scan.reset();
+            },
+            Qt::QueuedConnection);
+    }
+    fill();
+}
+
+void FolderList::fill() {
     clear();
     QString root = Volumes::instance().driveOf(m_path);
     if (root.isEmpty())
@@ -71,11 +90,22 @@ void FolderList::reload() {
         ++depth;
     }
     const int currentRow = count() - 1;
-    const QStringList subs =
-        QDir(m_path).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QString &sub : subs) {
-        auto *it =
-            new QListWidgetItem(closedIcon, QString(depth * 2, QLatin1Char(' ')) + sub, this);
+    // In the order of names without regard to case.
+    struct Sub {
+        QString key;
+        QString name;
+    };
+    std::vector<Sub> subs;
+    subs.reserve(size_t(m_scan->folders.size()));
+    for (const QString &name : m_scan->folders)
+        subs.push_back({name.toLower(), name});
+    std::sort(subs.begin(), subs.end(), [](const Sub &a, const Sub &b) {
+        const int c = a.key.compare(b.key);
+        return c != 0 ? c < 0 : a.name < b.name;
+    });
+    for (const auto &[key, sub] : subs) {
+        auto *it = new QListWidgetItem(
+            closedIcon, QString(depth * 2, QLatin1Char(' ')) + displayText(sub), this);
         it->setData(PathRole, joinPath(m_path, sub));
     }
     setCurrentRow(currentRow);

@@ -2,7 +2,11 @@
 
 #include <QListWidget>
 
+#include <memory>
+
 namespace pomiv {
+
+struct FolderScan;
 
 // Folder list control: the folders from the drive's root down to its path,
 // then the path's subfolders. A double-click opens a folder; a single click
@@ -17,7 +21,8 @@ public:
     QString path() const { return m_path; }
 
     // Opens a folder: DeviceUnavailable when its drive is not ready,
-    // PathNotFound when it does not exist; nothing changes then.
+    // PathNotFound when it does not exist; nothing changes then. The folder
+    // it already shows is not read again before the event loop has run.
     int setPath(const QString &path);
 
     // Path of the folder shown in a row.
@@ -26,11 +31,19 @@ public:
     // Reads the subfolders again.
     void reload();
 
+    // The reading of the folder the list shows, until the event loop runs
+    // (then null): the file list takes it rather than read the folder again.
+    std::shared_ptr<const FolderScan> scan() const { return m_scan; }
+
 signals:
     void changed();
 
 private:
+    void fill();
+
     QString m_path;
+    std::shared_ptr<const FolderScan> m_scan;
+    bool m_releaseQueued = false;
 };
 
 } // namespace pomiv

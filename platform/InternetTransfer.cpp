@@ -555,8 +555,11 @@ void InternetTransfer::flushStates() {
 
 NetRequest *InternetTransfer::startPicture(const QString &url, const QString &referer,
                                            FetchBudget *budget) {
-    return new NetRequest(m_manager, QUrl(url), TransferLimits::current().pictureBytes, this,
-                          referer, budget);
+    if (!m_secondManager)
+        m_secondManager = new QNetworkAccessManager(this);
+    QNetworkAccessManager *manager = m_pictures++ % 2 ? m_secondManager : m_manager;
+    return new NetRequest(manager, QUrl(url), TransferLimits::current().pictureBytes, this, referer,
+                          budget);
 }
 
 } // namespace pomiv

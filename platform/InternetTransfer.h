@@ -138,6 +138,11 @@ private:
     void failPage();
 
     QNetworkAccessManager *m_manager;
+    // Pictures go through both managers in turn: Qt lets one manager open at
+    // most six connections to a server, and eight pictures are fetched at
+    // once.
+    QNetworkAccessManager *m_secondManager = nullptr;
+    int m_pictures = 0;
     QPointer<NetRequest> m_page;
     QString m_pageUrl;
     PageState m_pageState = PageIdle;

@@ -89,6 +89,8 @@ RunResult DownloadRun::run(const DownloadJob &job,
     QString numberText = job.number;
     RunResult result;
     FolderNames existing(folder);
+    // The settings file is rewritten after every good picture.
+    SettingsRun settings;
     // The drive is looked up once; whether it is ready, before every file.
     const Volumes &volumes = Volumes::instance();
     const QString drive = volumes.driveOf(folder);
@@ -171,7 +173,8 @@ RunResult DownloadRun::run(const DownloadJob &job,
         if (good) {
             // A settings file that cannot be written ends the run as its
             // folder would: a missing folder is a drive not ready.
-            if (const int saveErr = f_save(job.mainFolder, job.destFolder, job.prefix, numberText))
+            if (const int saveErr =
+                    settings.f_save(job.mainFolder, job.destFolder, job.prefix, numberText))
                 return {saveErr == PathNotFound ? RunEnd::NoPath : RunEnd::Failed, saveErr,
                         result.failures};
         }

@@ -2,6 +2,7 @@
 // options, the view button, the keyboard and the busy pointer.
 
 #include "app/pmvmin.h"
+#include "platform/DirScan.h"
 #include "platform/DriveList.h"
 #include "platform/Errors.h"
 #include "platform/FileList.h"
@@ -114,6 +115,7 @@ private slots:
         MessageRecorder boxes;
         if (answer == "no")
             boxes->answers.push_back(MsgAnswer::No);
+        const int readsBefore = folderReads();
         auto w = start();
         const QString question =
             at("C/x") + " " + errorText(DeviceUnavailable) + jp("続行しますか？");
@@ -130,6 +132,8 @@ private slots:
         const QStringList now{MainFolder + " " + DestFolder, w->tx[1]->text(), w->tx[2]->text(),
                               where(*w), QString::number(w->d3->count())};
         QCOMPARE(now.join('|').remove(m_tmp.path() + "/"), state);
+        // The lists and the view button share one reading of each folder.
+        QCOMPARE(folderReads() - readsBefore, QSet<QString>({at("A/start"), w->d3->path()}).size());
         QCOMPARE(w->OKB->isEnabled(), w->d3->count() > 0);
         QVERIFY(ViewIndex == 0 && w->s->value() == 0);
         QVERIFY(w->op2[2]->isChecked() && w->op1[0]->isChecked());
