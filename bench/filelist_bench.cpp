@@ -60,10 +60,17 @@ static double median(std::vector<double> v) {
 // One start-up as the program makes it, with settings whose main folder is
 // the folder: from before the application exists to the window shown with
 // its file list filled. Prints the milliseconds and the files listed.
-static int startUp(int argc, char *argv[], const QString &folder) {
+// With `longField`, the settings file's first field is 50 MB long instead.
+static int startUp(int argc, char *argv[], const QString &folder, bool longField) {
     QTemporaryDir tmp;
     AppDir = tmp.path() + QLatin1Char('/');
     f_save(folder, folder, QStringLiteral("A"), QStringLiteral("1"));
+    if (longField) {
+        QFile settings(AppDir + QStringLiteral("pmvf2.ini"));
+        if (!settings.open(QIODevice::WriteOnly) ||
+            !settings.write(QByteArray(50 << 20, 'x') + ",\"/b\"\r\n"))
+            return 1;
+    }
     setProgramDirForTests(tmp.path());
     QElapsedTimer startup;
     startup.start();
@@ -81,11 +88,13 @@ static int startUp(int argc, char *argv[], const QString &folder) {
 // files already in the cache; medians of the rounds.
 static void compareStartUps(const QString &self, const QString &full, const QString &empty) {
     const int rounds = 7;
-    std::vector<double> fullMs, emptyMs;
+    std::vector<double> fullMs, emptyMs, longMs;
     int listed = 0;
-    const auto once = [&](const QString &folder, std::vector<double> *into) {
+    const auto once = [&](const QString &folder, std::vector<double> *into,
+                          bool longField = false) {
         QProcess p;
-        p.start(self, {QStringLiteral("startup"), folder});
+        p.start(self, {QStringLiteral("startup"), folder,
+                       longField ? QStringLiteral("long") : QString()});
         p.waitForFinished(60000);
         const QList<QByteArray> out = p.readAllStandardOutput().trimmed().split(' ');
         if (out.size() == 2) {
@@ -99,6 +108,7 @@ static void compareStartUps(const QString &self, const QString &full, const QStr
     for (int round = 0; round < rounds; ++round) {
         once(full, &fullMs);
         once(empty, &emptyMs);
+        once(empty, &longMs, true);
     }
     if (fullMs.empty() || emptyMs.empty()) {
         std::printf("start-up: the child process gave no figure\n");
@@ -111,13 +121,17 @@ static void compareStartUps(const QString &self, const QString &full, const QStr
     std::printf("  empty folder:                             %.1f ms (min %.1f, max %.1f)\n",
                 median(emptyMs), *std::min_element(emptyMs.begin(), emptyMs.end()),
                 *std::max_element(emptyMs.begin(), emptyMs.end()));
+    if (!longMs.empty())
+        std::printf("  settings with a 50 MB first field:        %.1f ms (max %.1f)\n",
+                    median(longMs), *std::max_element(longMs.begin(), longMs.end()));
 }
 
 int main(int argc, char *argv[]) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     if (argc > 2 && qstrcmp(argv[1], "startup") == 0)
-        return startUp(argc, argv, QString::fromLocal8Bit(argv[2]));
+        return startUp(argc, argv, QString::fromLocal8Bit(argv[2]),
+                       argc > 3 && qstrcmp(argv[3], "long") == 0);
 
     QTemporaryDir tmp;
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : tmp.filePath("many");
