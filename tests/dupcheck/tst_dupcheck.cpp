@@ -166,8 +166,6 @@ void ContentCheckTest::check_data() {
         {"pic", "pic"}, {"a.gif", "b.jpg"}, 0, 0};
     QTest::newRow("rename target exists") << Check{true, "", {"a.jpg", "b.jp_", "b.jpg", "c.jpg"},
         {"copy", "kept", "copy", "copy"}, {"a.jpg", "b.jp_", "b.jpg", "c.jp_"}, 1, 1};
-    QTest::newRow("read-only copy deleted") << Check{false, "read-only", ab, {"copy", "copy"},
-        {"a.jpg"}, 1, 0};
     QTest::newRow("vanished before reading") << Check{false, "vanish", abc,
         {"copy", "copy", "copy"}, {"a.jpg"}, 1, 1};
     // A link is no second copy: the only copy stays, the link too.
@@ -212,14 +210,10 @@ void ContentCheckTest::check() {
     QCOMPARE(w.d2->setPath(dir), int(Ok));
     w.d3->setPattern("*.jpg");
     w.d3->count(); // the list is read as the user sees it, before the twist
-    const QString b = dir + QStringLiteral("/b.jpg");
-    if (twist == QLatin1String("read-only"))
-        QVERIFY(QFile::setPermissions(b, QFileDevice::ReadOwner));
-    else if (twist == QLatin1String("vanish"))
-        QVERIFY(QFile::remove(b));
+    if (twist == QLatin1String("vanish"))
+        QVERIFY(QFile::remove(dir + QStringLiteral("/b.jpg")));
     const bool changed = twist.startsWith(QLatin1String("changed "));
-    Module1::setBeforeActingForTests([&] {
-        // A file rewritten once all were compared, before any is acted on.
+    Module1::setBeforeActingForTests([&] { // after all were compared
         if (changed)
             writeFile(dir + QLatin1Char('/') + twist.mid(8), "edited, longer");
     });
@@ -233,8 +227,7 @@ void ContentCheckTest::check() {
     QVERIFY(messages.shown()[0].icon == MsgIcon::None && messages.shown()[0].busy);
     QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
 
-    // Nothing is changed but the files acted on, and no byte of any file.
-    QCOMPARE(rawFilesIn(dir), after);
+    QCOMPARE(rawFilesIn(dir), after); // and no byte of any file changes
     for (const QByteArray &entry : after) {
         const QByteArray name = entry.endsWith("->") ? entry.chopped(2) : entry;
         const qsizetype i =
@@ -244,7 +237,6 @@ void ContentCheckTest::check() {
     }
     QCOMPARE(readFile(outside), bytes.value(0));
     QCOMPARE(QFile::permissions(outside), outsidePermissions);
-    // The list is read again: the files acted on leave it.
     QCOMPARE(w.d3->names(), listFiles(dir, "*.jpg"));
 }
 
