@@ -125,7 +125,6 @@ private slots:
         QCOMPARE(filesIn(at("prog")), QStringList(file.isEmpty() ? 0 : 1, "pmvf2.ini"));
         if (!w)
             return;
-        QCOMPARE(AppDir, at("prog/"));
         QCOMPARE(w->fr[1]->text() + " " + w->fr[0]->text(), MainFolder + " " + DestFolder);
         const QStringList now{MainFolder + " " + DestFolder, w->tx[1]->text(), w->tx[2]->text(),
                               where(*w), QString::number(w->d3->count())};
