@@ -79,11 +79,7 @@ private slots:
                      : kind == "folder" ? ::mkdir(native.constData(), 0755)
                                         : ::symlink("/dev/null", native.constData()),
                      0);
-            QByteArray bytes;
             QString text;
-            bool cut = false;
-            const int err = readDataBytes(path, &bytes, 100, &cut);
-            QVERIFY(err != Ok && err != FileNotFound);
             QCOMPARE(readDataFile(path, &text), int(GeneralFailure));
             QVERIFY(writeDataFile(path, "x") != Ok);
             const QFileInfo info(path);
