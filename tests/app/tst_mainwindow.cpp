@@ -197,13 +197,10 @@ private slots:
             QTest::keyClick(edit, Qt::Key_Tab);
             QVERIFY(w->OKB->isEnabled());
         }
-        for (const int index : {3, 1}) { // "*.gif", then "*.bmp"
-            w->sr->showPopup();
-            w->sr->view()->setCurrentIndex(w->sr->model()->index(index, 0));
-            QTest::keyClick(w->sr->view(), Qt::Key_Return);
-            QCOMPARE(w->d3->pattern(), w->sr->itemText(index));
-            QCOMPARE(w->OKB->isEnabled(), index == 3);
-        }
+        w->sr->showPopup(); // "*.bmp", as typed: no such file
+        w->sr->view()->setCurrentIndex(w->sr->model()->index(1, 0));
+        QTest::keyClick(w->sr->view(), Qt::Key_Return);
+        QVERIFY(w->d3->pattern() == w->sr->itemText(1) && !w->OKB->isEnabled());
     }
 
     // Tab runs from the drive list through the visible controls and never
