@@ -82,25 +82,23 @@ private slots:
         QTest::addColumn<QString>("answer");  // to the question about the main folder's drive
         QTest::addColumn<QString>("state");   // folders|prefix|number|where it stands|jpgs
         const QString home = "A A/start A/start A/start|2", main = "A A/main A/main A/main|3";
-        const QString saved = jp("|ポミ|12|");
-        QTest::newRow("first run") << QByteArray() << ""
-                                   << "A/start A/start|||" + home;
-        QTest::newRow("saved") << settings("A/main", "B/dest") << ""
-                               << "A/main B/dest" + saved + main;
-        QTest::newRow("only the first field") << ("\"" + at("A/main") + "\"\r\n").toUtf8() << ""
-                                              << "A/main A/start|||" + main;
-        QTest::newRow("main folder deleted") << settings("A/deleted", "B/dest") << ""
-                                             << "A/deleted B/dest" + saved + home;
-        QTest::newRow("main folder on another drive")
-            << settings("B/dest", "A/main") << ""
-            << "B/dest A/main" + saved + "B B/dest B/dest B/dest|0";
-        for (const char *answer : {"yes", "no"})
-            QTest::addRow("drive not ready, %s", answer)
-                << settings("C/x", "B/dest") << answer << "C/x B/dest" + saved + home;
-        QTest::newRow("first field of 50 MB, unreadable")
-            << QByteArray(50 * 1024 * 1024, 'x') + ",\"/b\""
-            << ""
-            << "A/start A/start|||" + home;
+        const QString saved = jp("|ポミ|12|"), fresh = "A/start A/start|||" + home;
+        const auto row = [](const char *name, const QByteArray &file, const QString &state,
+                            const char *answer = "") {
+            QTest::newRow(name) << file << QString(answer) << state;
+        };
+        row("first run", {}, fresh);
+        row("saved", settings("A/main", "B/dest"), "A/main B/dest" + saved + main);
+        row("only the first field", "\"" + at("A/main").toUtf8() + "\"\r\n",
+            "A/main A/start|||" + main);
+        row("main folder deleted", settings("A/deleted", "B/dest"),
+            "A/deleted B/dest" + saved + home);
+        row("main folder on another drive", settings("B/dest", "A/main"),
+            "B/dest A/main" + saved + "B B/dest B/dest B/dest|0");
+        row("drive not ready, yes", settings("C/x", "B/dest"), "C/x B/dest" + saved + home, "yes");
+        row("drive not ready, no", settings("C/x", "B/dest"), "C/x B/dest" + saved + home, "no");
+        row("first field of 50 MB, unreadable", QByteArray(50 * 1024 * 1024, 'x') + ",\"/b\"",
+            fresh);
     }
 
     void startUp() {
@@ -109,9 +107,8 @@ private slots:
         QFETCH(QString, state);
         if (!file.isEmpty())
             writeFile(at("prog/pmvf2.ini"), file);
-        for (const char *stale :
-             {"prog/pmvf2.ini.Q1w2E3", "prog/pomi.ini.zZ9yY8"}) // cut-off rewrites
-            writeFile(at(stale), "\"half");
+        writeFile(at("prog/pmvf2.ini.Q1w2E3"), "\"half"); // left by cut-off rewrites
+        writeFile(at("prog/pomi.ini.zZ9yY8"), "\"half");
         MessageRecorder boxes;
         if (answer == "no")
             boxes->answers.push_back(MsgAnswer::No);
