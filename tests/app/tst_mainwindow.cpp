@@ -82,25 +82,23 @@ private slots:
         QTest::addColumn<QString>("answer");  // to the question about the main folder's drive
         QTest::addColumn<QString>("state");   // folders|prefix|number|where it stands|jpgs
         const QString home = "A A/start A/start A/start|2", main = "A A/main A/main A/main|3";
-        const QString saved = jp("|ポミ|12|");
-        QTest::newRow("first run") << QByteArray() << ""
-                                   << "A/start A/start|||" + home;
-        QTest::newRow("saved") << settings("A/main", "B/dest") << ""
-                               << "A/main B/dest" + saved + main;
-        QTest::newRow("only the first field") << ("\"" + at("A/main") + "\"\r\n").toUtf8() << ""
-                                              << "A/main A/start|||" + main;
-        QTest::newRow("main folder deleted") << settings("A/deleted", "B/dest") << ""
-                                             << "A/deleted B/dest" + saved + home;
-        QTest::newRow("main folder on another drive")
-            << settings("B/dest", "A/main") << ""
-            << "B/dest A/main" + saved + "B B/dest B/dest B/dest|0";
-        for (const char *answer : {"yes", "no"})
-            QTest::addRow("drive not ready, %s", answer)
-                << settings("C/x", "B/dest") << answer << "C/x B/dest" + saved + home;
-        // A first field longer than any path: the file is unreadable.
-        QTest::newRow("first field of 50 MB") << QByteArray(50 * 1024 * 1024, 'x') + ",\"/b\""
-                                              << ""
-                                              << "A/start A/start|||" + home;
+        const QString saved = jp("|ポミ|12|"), fresh = "A/start A/start|||" + home;
+        const auto row = [](const char *name, const QByteArray &file, const QString &state,
+                            const char *answer = "") {
+            QTest::newRow(name) << file << QString(answer) << state;
+        };
+        row("first run", {}, fresh);
+        row("saved", settings("A/main", "B/dest"), "A/main B/dest" + saved + main);
+        row("only the first field", "\"" + at("A/main").toUtf8() + "\"\r\n",
+            "A/main A/start|||" + main);
+        row("main folder deleted", settings("A/deleted", "B/dest"),
+            "A/deleted B/dest" + saved + home);
+        row("main folder on another drive", settings("B/dest", "A/main"),
+            "B/dest A/main" + saved + "B B/dest B/dest B/dest|0");
+        row("drive not ready, yes", settings("C/x", "B/dest"), "C/x B/dest" + saved + home, "yes");
+        row("drive not ready, no", settings("C/x", "B/dest"), "C/x B/dest" + saved + home, "no");
+        row("first field of 50 MB, unreadable", QByteArray(50 * 1024 * 1024, 'x') + ",\"/b\"",
+            fresh);
     }
 
     void startUp() {
@@ -109,25 +107,21 @@ private slots:
         QFETCH(QString, state);
         if (!file.isEmpty())
             writeFile(at("prog/pmvf2.ini"), file);
-        // Left by a rewrite that was cut off: gone at the next start.
-        for (const char *stale : {"prog/pmvf2.ini.Q1w2E3", "prog/pomi.ini.zZ9yY8"})
-            writeFile(at(stale), "\"half");
+        writeFile(at("prog/pmvf2.ini.Q1w2E3"), "\"half"); // left by cut-off rewrites
+        writeFile(at("prog/pomi.ini.zZ9yY8"), "\"half");
         MessageRecorder boxes;
         if (answer == "no")
             boxes->answers.push_back(MsgAnswer::No);
         const int readsBefore = folderReads();
         auto w = start();
-        const QString question =
-            at("C/x") + " " + errorText(DeviceUnavailable) + jp("続行しますか？");
-        QCOMPARE(boxes.texts(), answer.isEmpty() ? QStringList() : QStringList{question});
-        QVERIFY(answer.isEmpty() || (boxes.shown()[0].buttons == MsgButtons::YesNo &&
-                                     boxes.shown()[0].icon == MsgIcon::None));
+        QCOMPARE(boxes.shown().size(), answer.isEmpty() ? 0 : 1);
+        QVERIFY(answer.isEmpty() || (boxes.texts()[0].startsWith(at("C/x") + " ") &&
+                                     boxes.shown()[0].buttons == MsgButtons::YesNo));
         QCOMPARE(bool(w), answer != "no"); // No ends the program before the window shows
         // Start-up writes nothing.
         QCOMPARE(filesIn(at("prog")), QStringList(file.isEmpty() ? 0 : 1, "pmvf2.ini"));
         if (!w)
             return;
-        QCOMPARE(AppDir, at("prog/"));
         QCOMPARE(w->fr[1]->text() + " " + w->fr[0]->text(), MainFolder + " " + DestFolder);
         const QStringList now{MainFolder + " " + DestFolder, w->tx[1]->text(), w->tx[2]->text(),
                               where(*w), QString::number(w->d3->count())};
@@ -135,9 +129,8 @@ private slots:
         // The lists and the view button share one reading of each folder.
         QCOMPARE(folderReads() - readsBefore, QSet<QString>({at("A/start"), w->d3->path()}).size());
         QCOMPARE(w->OKB->isEnabled(), w->d3->count() > 0);
-        QVERIFY(ViewIndex == 0 && w->s->value() == 0);
-        QVERIFY(w->op2[2]->isChecked() && w->op1[0]->isChecked());
-        QCOMPARE(w->sr->currentText() + QString::number(w->sr->currentIndex()), "*.jpg-1");
+        QVERIFY(ViewIndex == 0 && w->s->value() == 0 && w->op2[2]->isChecked() &&
+                w->op1[0]->isChecked());
     }
 
     // The folder options, then drive changes: where the lists stand after
@@ -153,13 +146,11 @@ private slots:
         QCOMPARE(where(*w), sub);
         w->op2[0]->click();
         QCOMPARE(where(*w), "A A/main A/main A/main/");
-        QCOMPARE(w->op2[2]->text(), jp("元のフォルダ"));
         w->op2[1]->click(); // on another drive: the drive list follows
         QCOMPARE(where(*w), "B B/dest B/dest B/dest/");
         QVERIFY(!w->OKB->isEnabled());
         w->op2[2]->click(); // back to the folder from before the first switch
         QCOMPARE(where(*w), sub + "/");
-        QCOMPARE(w->op2[2]->text(), jp("現在のフォルダ"));
         QVERIFY(w->OrigFolder.isEmpty() && w->OKB->isEnabled());
         DestFolder = at("B"); // a drive root gets no second separator
         w->op2[1]->click();
@@ -203,13 +194,10 @@ private slots:
             QTest::keyClick(edit, Qt::Key_Tab);
             QVERIFY(w->OKB->isEnabled());
         }
-        for (const int index : {3, 1}) { // "*.gif", then "*.bmp"
-            w->sr->showPopup();
-            w->sr->view()->setCurrentIndex(w->sr->model()->index(index, 0));
-            QTest::keyClick(w->sr->view(), Qt::Key_Return);
-            QCOMPARE(w->d3->pattern(), w->sr->itemText(index));
-            QCOMPARE(w->OKB->isEnabled(), index == 3);
-        }
+        w->sr->showPopup(); // "*.bmp", as typed: no such file
+        w->sr->view()->setCurrentIndex(w->sr->model()->index(1, 0));
+        QTest::keyClick(w->sr->view(), Qt::Key_Return);
+        QVERIFY(w->d3->pattern() == w->sr->itemText(1) && !w->OKB->isEnabled());
     }
 
     // Tab runs from the drive list through the visible controls and never
