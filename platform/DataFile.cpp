@@ -119,19 +119,6 @@ void removeStaleTemporaries(const QString &folder, const QStringList &fileNames)
 
 #ifdef Q_OS_UNIX
 
-static bool writeAll(int fd, const char *data, qint64 size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
 static bool writeAllAt(int fd, const QByteArray &bytes) {
     qint64 done = 0;
     while (done < bytes.size()) {

@@ -99,7 +99,7 @@ static bool folderOfExists(const QByteArray &path) {
     return isFolder(slash == 0 ? QByteArray("/") : path.left(slash));
 }
 
-static bool writeAll(int fd, const char *data, qint64 size) {
+bool writeAll(int fd, const char *data, qint64 size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size_t(size));
         if (n < 0 && errno == EINTR)

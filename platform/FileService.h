@@ -26,6 +26,10 @@ struct FileIdentity {
     friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
 };
 
+// Writes all `size` bytes to an open file descriptor, going on after
+// interrupted and partial writes; false when the system refuses.
+bool writeAll(int fd, const char *data, qint64 size);
+
 // Opens a regular file for reading, by the bytes of its path (systemPath).
 // Never blocks: a FIFO, a device or a folder is refused (GeneralFailure).
 // With followLinks false a link is refused too (its identity then says
