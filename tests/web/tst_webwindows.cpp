@@ -111,10 +111,8 @@ private slots:
     }
 
     void cleanup() {
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (qobject_cast<INTE *>(top) || qobject_cast<URLs *>(top))
-                top->deleteLater();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        qDeleteAll(topLevels<INTE>());
+        qDeleteAll(topLevels<URLs>());
         main.reset();
         messages.reset();
     }
@@ -167,30 +165,27 @@ private slots:
         w = open();
         // Without a saved URLs file: one is made, and no save folder is set.
         QVERIFY(QFileInfo::exists(pomiIni()) && w->ft->text().isEmpty());
-        const auto state = [&] {
+        // The third choice's caption offers the way back from it.
+        const auto pick = [&](int i) {
+            w->op2[i]->click();
             return QStringList{w->ft->text(), main->d3->path(), w->op2[2]->text()};
         };
-        const QString current = "現在のフォルダ", original = "元のフォルダ";
-        w->op2[0]->click();
-        QCOMPARE(state(), (QStringList{path("main") + '/', path("main"), original}));
-        w->op2[1]->click();
-        QCOMPARE(state(), (QStringList{path("dest") + '/', path("dest"), original}));
-        w->op2[2]->click();
-        QCOMPARE(state(), (QStringList{path("start") + '/', path("start"), current}));
+        const QString mainDir = path("main"), dest = path("dest"), start = path("start");
+        QCOMPARE(pick(0), (QStringList{mainDir + '/', mainDir, "元のフォルダ"}));
+        QCOMPARE(pick(1), (QStringList{dest + '/', dest, "元のフォルダ"}));
+        QCOMPARE(pick(2), (QStringList{start + '/', start, "現在のフォルダ"}));
         // Nothing remembered, a main folder gone, a drive not ready: nothing
         // changes; only the drive has a message.
         w->ft->setText("kept");
-        const QStringList kept{"kept", path("start"), current};
+        const QStringList kept{"kept", start, "現在のフォルダ"};
         w->op2_Click(2);
         MainFolder = path("gone");
-        w->op2[0]->click();
-        QCOMPARE(state(), kept);
+        QCOMPARE(pick(0), kept);
         QVERIFY(messages->shown().isEmpty());
-        VolumesOverride volumes({path("dest")});
-        volumes->notReady.insert(path("dest"));
-        w->op2[1]->click();
+        VolumesOverride volumes({dest});
+        volumes->notReady.insert(dest);
+        QCOMPARE(pick(1), kept);
         QCOMPARE(messages->texts(), QStringList{"ドライブの準備ができていません"});
-        QCOMPARE(state(), kept);
         QVERIFY(w->op2[2]->isChecked());
     }
 
@@ -205,10 +200,9 @@ private slots:
         QTest::newRow("stalls") << Listing{
             server.url("/stall.html"), {}, {"通信エラーです。再ロードしてください"}};
         const HttpAnswer links{.body = "<a href=\"pic/a.jpg\">a</a><A HREF=\"/img/b.jpg\">b</A>"
-                                       "<a href=\"x.html\">x</a><img src=\"c.jpg\">"};
-        QTest::newRow("links of a page") << Listing{{}, {"pic/a.jpg", "img/b.jpg"}, {}, links};
-        QTest::newRow("404 page is scanned")
-            << Listing{{}, {"gone.jpg"}, {}, {.body = "<a href=\"gone.jpg\">", .status = 404}};
+                                       "<a href=\"x.html\">x</a><img src=\"c.jpg\">",
+                               .status = 404};
+        QTest::newRow("links of a 404 page") << Listing{{}, {"pic/a.jpg", "img/b.jpg"}, {}, links};
         // The Japanese link lies across byte 1024, whatever the encoding.
         const auto page = [](const char *codec, const QByteArray &head, const char *type) {
             QByteArray body = head + "<p>";
