@@ -141,13 +141,6 @@ inline QByteArray wmfBitmapBytes(int biSize, int width, int height) {
     return wmf.replace(22 + 6, 10, sizes);
 }
 
-// A packed bitmap (no file header) of a few bytes claiming width x height.
-inline QByteArray dibClaimingBytes(int width, int height) {
-    QByteArray size;
-    put(size, 4, {width, height});
-    return imageBytes({1, 1}, Qt::red).mid(14).replace(4, 8, size);
-}
-
 // count damaged copies of a file, the same for the same seed: bytes set at
 // random or to extreme values (mostly in the first 128 bytes, where the
 // headers are), pieces cut off, doubled or dropped.
@@ -193,15 +186,16 @@ inline QList<std::pair<const char *, QByteArray>> sampleOfEachType() {
 // claim a picture of a gigabyte or more in a few bytes: none is a picture.
 inline QList<QByteArray> hostileFiles() {
     const QByteArray jpeg = imageBytes({40, 30}, Qt::red, "JPEG");
-    return {wmfBitmapBytes(0, 4, 4),
-            wmfBitmapBytes(1, 4, 4),
-            wmfBitmapBytes(4, 4, 4),
-            wmfBitmapBytes(40, 655359, 1),
-            emfBytes({400, 634399}, Qt::red),
-            dibClaimingBytes(13, 16777209),
-            imageBytes({4, 4}, Qt::red).replace(18, 8, QByteArray::fromHex("409c0000409c0000")),
-            gifBytes({4, 4}, {Qt::red}).replace(6, 4, "\xff\xff\xff\xff"),
-            QByteArray(jpeg).replace(jpeg.indexOf("\xff\xc0") + 5, 4, "\xea\x60\xea\x60")};
+    return {
+        wmfBitmapBytes(0, 4, 4),
+        wmfBitmapBytes(1, 4, 4),
+        wmfBitmapBytes(4, 4, 4),
+        wmfBitmapBytes(40, 655359, 1),
+        emfBytes({400, 634399}, Qt::red),
+        imageBytes({1, 1}, Qt::red).mid(14).replace(4, 8, QByteArray::fromHex("0d000000f9ffff00")),
+        imageBytes({4, 4}, Qt::red).replace(18, 8, QByteArray::fromHex("409c0000409c0000")),
+        gifBytes({4, 4}, {Qt::red}).replace(6, 4, "\xff\xff\xff\xff"),
+        QByteArray(jpeg).replace(jpeg.indexOf("\xff\xc0") + 5, 4, "\xea\x60\xea\x60")};
 }
 
 } // namespace pomiv::test

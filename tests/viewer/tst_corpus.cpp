@@ -42,7 +42,6 @@ private slots:
         // Two text metafiles in a row once aborted the program.
         QTest::newRow("text metafiles") << QList{emfTextBytes(0), emfTextBytes(0x10)} << int(Ok);
         QTest::newRow("hostile") << hostileFiles() << int(InvalidPicture);
-        // Damaged copies of one file of each type.
         quint32 seed = 0;
         for (const auto &[type, bytes] : sampleOfEachType()) {
             ++seed;

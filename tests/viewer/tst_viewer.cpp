@@ -328,17 +328,13 @@ private slots:
                 ViewIndex == 2);
     }
 
-    // The pictures: decoded by type or refused, and decoded ahead.
-
     void decodes_data() {
-        // An invalid size: refused as no picture.
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QColor>("colour");
         auto row = [](const char *name, const QByteArray &bytes, QSize size = {}, QColor c = {}) {
             QTest::newRow(name) << bytes << size << c;
         };
-        // One file of each type the viewer lists, at its own size.
         const QColor red(220, 20, 20), green(20, 200, 40), blue(30, 40, 210);
         row("photo.jpg", imageBytes({64, 48}, red, "JPEG"), {64, 48}, red);
         row("plain.bmp", imageBytes({33, 17}, green), {33, 17}, green);
@@ -352,7 +348,7 @@ private slots:
         row("drawing named.bmp", emfBytes({24, 24}, red), {24, 24}, red);
         // An animated GIF starts on its first frame.
         row("animated.gif", gifBytes({12, 9}, {red, green, blue}), {12, 9}, red);
-        // Types Qt reads that the program does not offer.
+        // Types Qt reads that the program does not offer: refused.
         row("png", imageBytes({8, 8}, Qt::red, "PNG"));
         row("svg", "<svg xmlns='http://www.w3.org/2000/svg' width='4' height='4'/>");
     }
@@ -413,7 +409,6 @@ private slots:
             cache.resume();
             return err;
         };
-        // Decoded now in part, the rest in the background.
         QVERIFY(take(0) == Ok && picture.size == size(0) && picture.image.size() == seen.size());
         cache.waitUntilIdle();
         QVERIFY(cache.whole(&picture) == Ok && picture.image.size() == size(0));
@@ -421,7 +416,6 @@ private slots:
         QVERIFY(take(1) == Ok && !picture.isWhole() && cache.counts().fromCopy == 1);
         cache.waitUntilIdle();
         QCOMPARE(cache.heldBytes(), heldFor(1));
-        // Jumps while pictures are decoded ahead and completed.
         for (int n : {6, 2, 3, 1, 0, 4, 3, 4, 5, 7})
             QVERIFY(take(n) == Ok && cache.held() <= 3);
         cache.waitUntilIdle();
