@@ -1,6 +1,5 @@
-// Damaged and hostile pictures of every type, decoded from files by the
-// program's own decoder: none may crash or hang it, and each is either a
-// picture within the budget or refused as no picture.
+// Damaged and hostile pictures of every type: none may crash or hang the
+// decoder; each is a picture within the budget or refused.
 #include "platform/Errors.h"
 #include "platform/Metafile.h"
 #include "platform/PictureDecoder.h"
@@ -17,8 +16,7 @@ using namespace pomiv::test;
 
 namespace {
 
-// Far beyond the metafile helper's own limit: a decode that takes longer
-// hangs, and the file is named rather than the whole test timing out.
+// Far beyond the metafile helper's own limit; a hang names the file.
 constexpr int secondsPerFile = 20;
 
 int decodeInTime(const QString &path, Picture *picture) {
