@@ -5,12 +5,10 @@
 #include <QList>
 #include <QRandomGenerator>
 
-// Small picture files of every type the viewer shows, made here for the
-// tests so that no sample comes from elsewhere.
+// Small picture files of every type the viewer shows, made here for the tests.
 namespace pomiv::test {
 
-// A picture through Qt's writers: "BMP", "ICO", "PNG", "JPEG"; one colour at
-// one size, or the image given.
+// A picture through Qt's writers ("BMP", "ICO", "PNG", "JPEG").
 inline QByteArray imageBytes(QImage image, const char *format = "BMP", QColor colour = {}) {
     if (colour.isValid())
         image.fill(colour);
@@ -24,8 +22,7 @@ inline QByteArray imageBytes(QSize size, QColor colour, const char *format = "BM
     return imageBytes(QImage(size, QImage::Format_RGB32), format, colour);
 }
 
-// A JPEG; with an Exif segment holding one Orientation entry (1 to 8) when
-// orientation is not 0.
+// A JPEG, with an Exif Orientation (1 to 8) unless orientation is 0.
 inline QByteArray jpegBytes(const QImage &image, int orientation = 0, QColor colour = {}) {
     QByteArray jpeg = imageBytes(image, "JPEG", colour);
     QByteArray exif = QByteArray::fromHex("ffe10022457869660000" // APP1 "Exif"
@@ -47,8 +44,7 @@ inline void put(QByteArray &bytes, int width, std::initializer_list<qint64> valu
             bytes += char(v >> 8 * i);
 }
 
-// A GIF of up to 340 pixels with one frame per colour, up to four,
-// each shown for 50 ms.
+// A GIF of up to 340 pixels, one 50 ms frame per colour (up to four).
 inline QByteArray gifBytes(QSize size, const QList<QColor> &colours) {
     const int w = size.width(), h = size.height();
     QByteArray gif("GIF89a");
@@ -104,8 +100,6 @@ inline QByteArray wmfBytes(QSize size, QColor colour) {
     return wmf;
 }
 
-// Damaged and hostile files that once crashed or froze the program.
-
 // An enhanced metafile writing "日本語" in "MS Gothic" with one ExtTextOutW
 // record, its options as given (0x10: glyph indices).
 inline QByteArray emfTextBytes(int options) {
@@ -141,16 +135,8 @@ inline QByteArray wmfBitmapBytes(int biSize, int width, int height) {
     return wmf.replace(22 + 6, 10, sizes);
 }
 
-// A packed bitmap (no file header) of a few bytes claiming width x height.
-inline QByteArray dibClaimingBytes(int width, int height) {
-    QByteArray size;
-    put(size, 4, {width, height});
-    return imageBytes({1, 1}, Qt::red).mid(14).replace(4, 8, size);
-}
-
-// count damaged copies of a file, the same for the same seed: bytes set at
-// random or to extreme values (mostly in the first 128 bytes, where the
-// headers are), pieces cut off, doubled or dropped.
+// count damaged copies, the same for a seed: bytes set at random or to
+// extremes (mostly in the headers), pieces cut off, doubled or dropped.
 inline QList<QByteArray> mutants(const QByteArray &file, int count, quint32 seed) {
     static const qint64 extremes[] = {0, 1, 0x7f, 0xff, 0x7fff, 0xffff, 0x7fffffff, 0xffffffff};
     QRandomGenerator random(seed);
@@ -177,7 +163,6 @@ inline QList<QByteArray> mutants(const QByteArray &file, int count, quint32 seed
     return out;
 }
 
-// A small file of each type the viewer shows, by type.
 inline QList<std::pair<const char *, QByteArray>> sampleOfEachType() {
     const QColor red(220, 20, 20), green(20, 200, 40), blue(30, 40, 210);
     const QImage photo(40, 30, QImage::Format_RGB32);
@@ -193,15 +178,16 @@ inline QList<std::pair<const char *, QByteArray>> sampleOfEachType() {
 // claim a picture of a gigabyte or more in a few bytes: none is a picture.
 inline QList<QByteArray> hostileFiles() {
     const QByteArray jpeg = imageBytes({40, 30}, Qt::red, "JPEG");
-    return {wmfBitmapBytes(0, 4, 4),
-            wmfBitmapBytes(1, 4, 4),
-            wmfBitmapBytes(4, 4, 4),
-            wmfBitmapBytes(40, 655359, 1),
-            emfBytes({400, 634399}, Qt::red),
-            dibClaimingBytes(13, 16777209),
-            imageBytes({4, 4}, Qt::red).replace(18, 8, QByteArray::fromHex("409c0000409c0000")),
-            gifBytes({4, 4}, {Qt::red}).replace(6, 4, "\xff\xff\xff\xff"),
-            QByteArray(jpeg).replace(jpeg.indexOf("\xff\xc0") + 5, 4, "\xea\x60\xea\x60")};
+    return {
+        wmfBitmapBytes(0, 4, 4),
+        wmfBitmapBytes(1, 4, 4),
+        wmfBitmapBytes(4, 4, 4),
+        wmfBitmapBytes(40, 655359, 1),
+        emfBytes({400, 634399}, Qt::red),
+        imageBytes({1, 1}, Qt::red).mid(14).replace(4, 8, QByteArray::fromHex("0d000000f9ffff00")),
+        imageBytes({4, 4}, Qt::red).replace(18, 8, QByteArray::fromHex("409c0000409c0000")),
+        gifBytes({4, 4}, {Qt::red}).replace(6, 4, "\xff\xff\xff\xff"),
+        QByteArray(jpeg).replace(jpeg.indexOf("\xff\xc0") + 5, 4, "\xea\x60\xea\x60")};
 }
 
 } // namespace pomiv::test

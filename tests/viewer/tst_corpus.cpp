@@ -1,6 +1,5 @@
-// Damaged and hostile pictures of every type, decoded from files by the
-// program's own decoder: none may crash or hang it, and each is either a
-// picture within the budget or refused as no picture.
+// Damaged and hostile pictures of every type: none may crash or hang the
+// decoder; each is a picture within the budget or refused.
 #include "platform/Errors.h"
 #include "platform/Metafile.h"
 #include "platform/PictureDecoder.h"
@@ -17,8 +16,7 @@ using namespace pomiv::test;
 
 namespace {
 
-// Far beyond the metafile helper's own limit: a decode that takes longer
-// hangs, and the file is named rather than the whole test timing out.
+// Far beyond the metafile helper's own limit; a hang names the file.
 constexpr int secondsPerFile = 20;
 
 int decodeInTime(const QString &path, Picture *picture) {
@@ -42,7 +40,6 @@ private slots:
         // Two text metafiles in a row once aborted the program.
         QTest::newRow("text metafiles") << QList{emfTextBytes(0), emfTextBytes(0x10)} << int(Ok);
         QTest::newRow("hostile") << hostileFiles() << int(InvalidPicture);
-        // Damaged copies of one file of each type.
         quint32 seed = 0;
         for (const auto &[type, bytes] : sampleOfEachType()) {
             ++seed;
