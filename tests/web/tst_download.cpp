@@ -66,21 +66,18 @@ private slots:
 
     void open_data() {
         QTest::addColumn<Open>("o");
-        for (int hops : {10, 11}) {
-            for (int i = 0; i < hops; ++i)
-                server.answer(QStringLiteral("/r/%1/%2").arg(hops).arg(i),
-                              {.status = 302, .location = QByteArray::number(i + 1)});
-            server.answer(QStringLiteral("/r/%1/%2").arg(hops).arg(hops), {.body = "arrived"});
-        }
+        for (int i = 0; i < 11; ++i) // /r/0 is eleven redirects from the end, /r/1 ten
+            server.answer(QStringLiteral("/r/%1").arg(i),
+                          {.status = 302, .location = QByteArray::number(i + 1)});
+        server.answer("/r/11", {.body = "arrived"});
         server.answer("/to-file", {.status = 302, .location = "file:///etc/passwd"});
         // A redirection is followed at its headers, its body never waited for.
-        server.answer("/stuck",
-                      {.body = "r", .status = 302, .location = "/r/10/10", .stallAfter = 0});
+        server.answer("/stuck", {.body = "r", .status = 302, .location = "/r/11", .stallAfter = 0});
         server.answer("/silent.html", {.never = true});
         server.answer("/big.html", {.body = QByteArray(100001, 'x')});
         server.answer("/big.jpg", {.body = picture(1000001), .type = "image/jpeg"});
-        QTest::newRow("ten redirects") << Open{server.url("/r/10/0")};
-        QTest::newRow("eleven redirects") << Open{server.url("/r/11/0"), NetRedirect};
+        QTest::newRow("ten redirects") << Open{server.url("/r/1")};
+        QTest::newRow("eleven redirects") << Open{server.url("/r/0"), NetRedirect};
         QTest::newRow("redirect to file") << Open{server.url("/to-file"), NetRedirect};
         QTest::newRow("redirect, body never sent") << Open{server.url("/stuck")};
         QTest::newRow("file") << Open{"file:///etc/passwd", NetNotHttp};
@@ -157,20 +154,13 @@ private slots:
         QCOMPARE(spy.count(), 0);
         it.holdStates(false);
         QTRY_COMPARE(spy.count(), 4);
-        QList<int> states;
-        for (const QList<QVariant> &args : spy)
-            states.append(args.at(0).toInt());
-        QCOMPARE(states, (QList<int>{6, 7, 8, 12}));
+        QCOMPARE(QList<QList<QVariant>>(spy), (QList<QList<QVariant>>{{6}, {7}, {8}, {12}}));
         QCOMPARE(it.OpenURL(address), int(NetBusy)); // until the page is read
-        QByteArray got, piece;
-        QList<int> sizes;
-        do {
-            piece = it.GetChunk(1024);
-            sizes.append(piece.size());
-            got += piece;
-        } while (!piece.isEmpty());
-        QCOMPARE(sizes, (QList<int>{1024, 1024, 552, 0}));
+        QByteArray got; // whole in three pieces, as none may be short of 1024 but the last
+        for (int i = 0; i < 3; ++i)
+            got += it.GetChunk(1024);
         QCOMPARE(got, body);
+        QCOMPARE(it.GetChunk(1024), QByteArray());
         // The opening wait and Execute share one request.
         QCOMPARE(server.requests(), QStringList{"/page.html"});
         QCOMPARE(it.OpenURL(address), 0);
@@ -178,9 +168,8 @@ private slots:
 
     void run_data() {
         QTest::addColumn<Run>("r");
-        HttpAnswer gone = jpeg(1);
-        const HttpAnswer huge{.body = picture(1000001), .type = "image/jpeg"};
-        gone.status = 404;
+        const HttpAnswer gone{.body = picture(20000, 1), .type = "image/jpeg", .status = 404},
+            huge{.body = picture(1000001), .type = "image/jpeg"};
         QList<HttpAnswer> twelve, slow(10, jpeg()), big;
         for (int i = 0; i < 12; ++i) {
             twelve.append(jpeg(i, 15000));
@@ -284,10 +273,8 @@ private slots:
             QCOMPARE(readSettings(&fields), 0);
             QCOMPARE(fields, (QStringList{"/m", "/d", "A", number}));
         }
-        // Every request names the program; a picture names its page.
-        const QString first = host.requests().value(0);
-        QCOMPARE(host.header(first, "User-Agent"), "pomiv/2.00");
-        QCOMPARE(host.header(first, "Referer"), "http://page/index.html");
+        // A picture names its page (and the program, seen in open()).
+        QCOMPARE(host.header(host.requests().value(0), "Referer"), "http://page/index.html");
     }
 };
 
