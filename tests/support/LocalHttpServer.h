@@ -202,8 +202,7 @@ private:
         QMutexLocker lock(&m_mutex);
         m_requests.append(target);
         m_heads.insert(target, request.left(request.indexOf("\r\n\r\n")));
-        const HttpAnswer a =
-            m_answers.value(target, {.body = "<html><body>Not Found</body></html>", .status = 404});
+        const HttpAnswer a = m_answers.value(target, {.body = "Not Found", .status = 404});
         lock.unlock();
         if (!a.never)
             QTimer::singleShot(a.delayMs, socket, [socket, a] { new AnswerSender(socket, a); });

@@ -24,12 +24,10 @@ struct Open {
     QByteArray body = "arrived";
 };
 
-// A run of prefix A and number 7: the answers for its links, what the monitor
-// shows ('+' good, '-' bad, per reported picture) and how the run ended.
-// Without address names the links are 0.jpg, 1.jpg, ... saved as A7.jpg,
-// A8.jpg, ...; with them, each good picture keeps its (made safe) name and the
-// number stays. A run that ends for want of a folder ends for want of the
-// settings file's folder.
+// A run of prefix A and number 7: its links' answers, the monitor ('+' good,
+// '-' bad) and its end. Links 0.jpg, 1.jpg, ... are saved as A7.jpg, A8.jpg,
+// ...; given names, a good picture keeps its name made safe. NoPath here means
+// the settings file's folder is gone.
 struct Run {
     QList<HttpAnswer> answers;
     QString monitor;
@@ -169,15 +167,14 @@ private slots:
         QTest::addColumn<Run>("r");
         const HttpAnswer gone{.body = picture(20000, 1), .type = "image/jpeg", .status = 404},
             huge{.body = picture(1000001), .type = "image/jpeg"};
-        QList<HttpAnswer> twelve, slow(10, jpeg()), big;
+        QList<HttpAnswer> twelve;
         for (int i = 0; i < 12; ++i) {
             twelve.append(jpeg(i, 15000));
             twelve.last().delayMs = (12 - i) * 15; // later addresses answer sooner
         }
-        for (HttpAnswer &a : slow) // each a third of the no-byte limit
-            a.delayMs = 200;
-        for (int i = 0; i < 6; ++i)
-            big.append(jpeg(i, 300000));
+        // Each a third of the no-byte limit.
+        const HttpAnswer slow{.body = picture(20000), .type = "image/jpeg", .delayMs = 200};
+        const QList<HttpAnswer> big(6, jpeg(0, 300000));
         QTest::newRow("bad pictures go on")
             << Run{{jpeg(0, 9999), jpeg(1, 10000), {.body = QByteArray(20000, '<')}, gone, jpeg(2)},
                    "-+--+"};
@@ -193,8 +190,8 @@ private slots:
             << Run{{jpeg(1), jpeg(2)}, "+", {}, RunEnd::NoPath, PathNotFound};
         QTest::newRow("list order whatever the answer order") << Run{twelve, QString(12, '+')};
         // Fetched one after another these finish: fetching ahead must too.
-        QTest::newRow("one connection at a time")
-            << Run{slow, QString(10, '+'), {}, {}, 0, {}, Serving::OneAtATime};
+        QTest::newRow("one connection at a time") << Run{
+            QList<HttpAnswer>(10, slow), QString(10, '+'), {}, {}, 0, {}, Serving::OneAtATime};
         QTest::newRow("other connections broken off") << Run{
             QList<HttpAnswer>(10, jpeg()), QString(10, '+'), {}, {}, 0, {}, Serving::ResetOthers};
         QTest::newRow("pictures beyond what may be held ahead")
