@@ -11,9 +11,7 @@
 
 #include <deque>
 
-#ifdef Q_OS_UNIX
 #include <sys/socket.h>
-#endif
 
 namespace pomiv::test {
 
@@ -48,10 +46,8 @@ enum class Serving { Together, OneAtATime, ResetOthers };
 
 // Breaks a connection off: a reset, not an orderly close.
 inline void resetConnection(QTcpSocket *socket) {
-#ifdef Q_OS_UNIX
     const linger now{1, 0};
     ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now);
-#endif
     socket->abort();
 }
 

@@ -69,15 +69,12 @@ private slots:
                           {.status = 302, .location = QByteArray::number(i + 1)});
         server.answer("/r/11", {.body = "arrived"});
         server.answer("/to-file", {.status = 302, .location = "file:///etc/passwd"});
-        // A redirection is followed at its headers, its body never waited for.
-        server.answer("/stuck", {.body = "r", .status = 302, .location = "/r/11", .stallAfter = 0});
         server.answer("/silent.html", {.never = true});
         server.answer("/big.html", {.body = QByteArray(100001, 'x')});
         server.answer("/big.jpg", {.body = picture(1000001), .type = "image/jpeg"});
         QTest::newRow("ten redirects") << Open{server.url("/r/1")};
         QTest::newRow("eleven redirects") << Open{server.url("/r/0"), NetRedirect};
         QTest::newRow("redirect to file") << Open{server.url("/to-file"), NetRedirect};
-        QTest::newRow("redirect, body never sent") << Open{server.url("/stuck")};
         QTest::newRow("file") << Open{"file:///etc/passwd", NetNotHttp};
         QTest::newRow("never answers") << Open{server.url("/silent.html"), NetTimeout};
         QTest::newRow("nothing listens") << Open{"http://127.0.0.1:1/", NetConnectFailed};
