@@ -82,8 +82,6 @@ private slots:
     }
 
     void goodPictureAndSafeName() {
-        // Sizes, HTML, error answers and names with dots, backslashes or
-        // percent signs are tried by the download run.
         const QByteArray jpeg = "\xFF\xD8\xFF\xE0", png = "\x89PNG\r\n\x1A\n",
                          le20000("\x20\x4E\0\0", 4);
         const QByteArray bmp = "BM" + le20000, webp = "RIFF" + QByteArray("\x18\x4E\0\0WEBP", 8);
@@ -92,8 +90,7 @@ private slots:
                          !isGoodPicture(head, 9999, 200) && !isGoodPicture(head, 20000, 302),
                      head.constData());
         QVERIFY(!isGoodPicture("PK\x03\x04", 20000, 200));
-        // How a picture shows it ends whole, when only the connection's end
-        // said so.
+        // Whether a picture ends whole, when only the connection's end says so.
         QVERIFY(endsWhole(jpeg, "jjj\xFF\xD9", 20000) && endsWhole(jpeg, "\xFF\xD9\r\n\0", 20000));
         QVERIFY(!endsWhole(jpeg, "jjjj\xFF", 20000) && !endsWhole(jpeg, "\xFF\xD9j", 20000));
         QVERIFY(endsWhole(png, "IEND\xAE\x42\x60\x82", 20000) && !endsWhole(png, "IEND", 20000));
