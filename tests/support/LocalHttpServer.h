@@ -11,9 +11,7 @@
 
 #include <deque>
 
-#ifdef Q_OS_UNIX
 #include <sys/socket.h>
-#endif
 
 namespace pomiv::test {
 
@@ -48,10 +46,8 @@ enum class Serving { Together, OneAtATime, ResetOthers };
 
 // Breaks a connection off: a reset, not an orderly close.
 inline void resetConnection(QTcpSocket *socket) {
-#ifdef Q_OS_UNIX
     const linger now{1, 0};
     ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now);
-#endif
     socket->abort();
 }
 
@@ -202,8 +198,7 @@ private:
         QMutexLocker lock(&m_mutex);
         m_requests.append(target);
         m_heads.insert(target, request.left(request.indexOf("\r\n\r\n")));
-        const HttpAnswer a =
-            m_answers.value(target, {.body = "<html><body>Not Found</body></html>", .status = 404});
+        const HttpAnswer a = m_answers.value(target, {.body = "Not Found", .status = 404});
         lock.unlock();
         if (!a.never)
             QTimer::singleShot(a.delayMs, socket, [socket, a] { new AnswerSender(socket, a); });

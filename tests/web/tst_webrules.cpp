@@ -82,8 +82,6 @@ private slots:
     }
 
     void goodPictureAndSafeName() {
-        // Sizes, HTML, error answers and names with dots, backslashes or
-        // percent signs are tried by the download run.
         const QByteArray jpeg = "\xFF\xD8\xFF\xE0", png = "\x89PNG\r\n\x1A\n",
                          le20000("\x20\x4E\0\0", 4);
         const QByteArray bmp = "BM" + le20000, webp = "RIFF" + QByteArray("\x18\x4E\0\0WEBP", 8);
@@ -92,17 +90,15 @@ private slots:
                          !isGoodPicture(head, 9999, 200) && !isGoodPicture(head, 20000, 302),
                      head.constData());
         QVERIFY(!isGoodPicture("PK\x03\x04", 20000, 200));
-        // How a picture shows it ends whole, when only the connection's end
-        // said so.
+        // Whether a picture ends whole, when only the connection's end says so.
         QVERIFY(endsWhole(jpeg, "jjj\xFF\xD9", 20000) && endsWhole(jpeg, "\xFF\xD9\r\n\0", 20000));
         QVERIFY(!endsWhole(jpeg, "jjjj\xFF", 20000) && !endsWhole(jpeg, "\xFF\xD9j", 20000));
         QVERIFY(endsWhole(png, "IEND\xAE\x42\x60\x82", 20000) && !endsWhole(png, "IEND", 20000));
         QVERIFY(endsWhole("GIF89a", "x;", 20000) && !endsWhole("GIF89a", "x", 20000));
         QVERIFY(endsWhole(bmp, "x", 20000) && !endsWhole(bmp, "x", 19999));
         QVERIFY(endsWhole(webp, "x", 20000) && !endsWhole(webp, "x", 20001));
-        const QString query = "http://h/p?x=1&y=\"a\"|b<c>*.jpg";
-        QCOMPARE(addressName(query), "p?x=1&y=\"a\"|b<c>*.jpg");
-        QCOMPARE(safeFileName(addressName(query)), "p_x=1&y=_a__b_c__.jpg");
+        QCOMPARE(safeFileName(addressName("http://h/p?x=1&y=\"a\"|b<c>*.jpg")),
+                 "p_x=1&y=_a__b_c__.jpg");
         QCOMPARE(safeFileName(addressName("http://h/c:\td.jpg")), "c__d.jpg");
         QVERIFY(fileNameFits(QString(255, 'n')) && !fileNameFits(QString(256, 'n')));
         QVERIFY(!fileNameFits(QString(128, QChar(0x3042)))); // 384 bytes
