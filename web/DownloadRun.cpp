@@ -8,9 +8,11 @@
 #include "web/DownloadRules.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QTimer>
 
 #include <vector>
 
@@ -62,6 +64,13 @@ int writeNewFile(const QString &path, const BodyPieces &body) {
 // server that serves one connection at a time, or refuses more.
 bool mayBeFromFetchingAhead(const NetRequest &request) {
     return request.error() == NetTimeout || request.error() == NetConnectFailed;
+}
+
+// Lets the network's events run for a while, but no click or key.
+void pauseFor(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 } // namespace
@@ -122,9 +131,16 @@ RunResult DownloadRun::run(const DownloadJob &job,
                 requests[j].reset();
             started = i;
             ahead = 1;
-            start(i);
-            request = requests[i].get();
-            InternetTransfer::waitFor(request);
+            // The server may not yet have seen the connections just given
+            // up: each try waits a little longer for them to go first.
+            for (int attempt = 0;; ++attempt) {
+                pauseFor(100 << attempt);
+                start(i);
+                request = requests[i].get();
+                InternetTransfer::waitFor(request);
+                if (request->error() != NetConnectFailed || attempt == 3)
+                    break;
+            }
         }
         const int err = request->error();
         if (err != Ok && !request->hasAnswer() && mayBeFromFetchingAhead(*request))
