@@ -138,7 +138,11 @@ RunResult DownloadRun::run(const DownloadJob &job,
                 start(i);
                 request = requests[i].get();
                 InternetTransfer::waitFor(request);
-                if (request->error() != NetConnectFailed || attempt == 3)
+                // Turned away: tried up to three times more; kept waiting:
+                // once more, so that a server that is gone costs little.
+                const int err = request->error();
+                if (!(err == NetConnectFailed && attempt < 3) &&
+                    !(err == NetTimeout && attempt < 1))
                     break;
             }
         }
