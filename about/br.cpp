@@ -1,7 +1,7 @@
 #include "about/br.h"
 
 #include "about/ProgramArt.h"
-#include "platform/Ui.h"
+#include "controls/Ui.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #include "about/ProgramArt.h"
 #include "app/pmvmin.h"
-#include "platform/Ui.h"
-#include "platform/Volumes.h"
+#include "controls/Ui.h"
+#include "core/Volumes.h"
 
 #include <QApplication>
 #include <QDir>

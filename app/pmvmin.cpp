@@ -1,22 +1,22 @@
 #include "app/pmvmin.h"
 
 #include "about/br.h"
-#include "platform/DataFile.h"
-#include "platform/DriveList.h"
-#include "platform/Errors.h"
-#include "platform/FileList.h"
-#include "platform/FolderList.h"
-#include "platform/MessageBox.h"
-#include "platform/Paths.h"
-#include "platform/Ui.h"
-#include "platform/Volumes.h"
-#include "settings/SettingsFile.h"
+#include "controls/DriveList.h"
+#include "controls/FileList.h"
+#include "controls/FolderList.h"
+#include "controls/MessageBox.h"
+#include "controls/Ui.h"
+#include "core/DataFile.h"
+#include "core/Errors.h"
+#include "core/Paths.h"
+#include "core/Volumes.h"
 #include "settings/Shared.h"
 #include "settings/f2.h"
+#include "settings/rules/SettingsFile.h"
 #include "viewer/f1.h"
 #include "web/INTE.h"
-#include "web/PomiIni.h"
 #include "web/URLs.h"
+#include "web/rules/PomiIni.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -239,7 +239,7 @@ void pmvmin::f_open() {
     removeStaleTemporaries(AppDir,
                            {QLatin1String(settingsFileName), QLatin1String(PomiIni::fileName)});
     QStringList fields;
-    const int err = readSettings(&fields);
+    const int err = readSettings(AppDir, &fields);
     if (fields.size() > 0)
         MainFolder = fields[0];
     if (fields.size() > 1)

@@ -5,13 +5,13 @@
 //    alternate, round by round; medians.
 // 2. The damaged files of the test corpus (the same samples and mutants):
 //    the slowest file refused, against the undamaged samples.
-#include "platform/Errors.h"
-#include "platform/PictureDecoder.h"
+#include "core/Errors.h"
+#include "pictures/PictureDecoder.h"
 #include "tests/viewer/SampleFiles.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -50,7 +50,7 @@ double timed(const QString &path, int *err = nullptr) {
 
 int main(int argc, char *argv[]) {
     qputenv("QT_LOGGING_RULES", "qt.gui.imageio.jpeg=false"); // one line per damaged JPEG
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     setMetafileHelper(QCoreApplication::applicationDirPath() + "/../pomiv-metafile");
     QTemporaryDir dir;
     const int rounds = 5, perRound = 10;

@@ -6,11 +6,11 @@
 // Usage: dupcheck_bench [rounds] [large file GB] [work folder]
 
 #include "app/pmvmin.h"
+#include "controls/FileList.h"
+#include "controls/FolderList.h"
+#include "controls/MessageBox.h"
 #include "dupcheck/ContentCheck.h"
-#include "dupcheck/ContentRules.h"
-#include "platform/FileList.h"
-#include "platform/FolderList.h"
-#include "platform/MessageBox.h"
+#include "dupcheck/rules/ContentRules.h"
 
 #include <QApplication>
 #include <QDir>

@@ -6,12 +6,13 @@
 //   strace -f -e trace=getdents64 -c build/bench/filelist_bench startup FOLDER
 
 #include "app/pmvmin.h"
-#include "platform/DirScan.h"
-#include "platform/FileList.h"
-#include "platform/Paths.h"
-#include "platform/Volumes.h"
-#include "settings/SettingsFile.h"
+#include "controls/FileList.h"
+#include "core/DirScan.h"
+#include "core/Listing.h"
+#include "core/Paths.h"
+#include "core/Volumes.h"
 #include "settings/Shared.h"
+#include "settings/rules/SettingsFile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -64,7 +65,7 @@ static double median(std::vector<double> v) {
 static int startUp(int argc, char *argv[], const QString &folder, bool longField) {
     QTemporaryDir tmp;
     AppDir = tmp.path() + QLatin1Char('/');
-    f_save(folder, folder, QStringLiteral("A"), QStringLiteral("1"));
+    f_save(AppDir, {folder, folder, QStringLiteral("A"), QStringLiteral("1")});
     if (longField) {
         QFile settings(AppDir + QStringLiteral("pmvf2.ini"));
         if (!settings.open(QIODevice::WriteOnly) ||

@@ -4,13 +4,13 @@
 //   cmake --build build --target settings_bench && build/bench/settings_bench [count]
 
 #include "app/pmvmin.h"
-#include "platform/FileList.h"
-#include "platform/FolderList.h"
-#include "platform/Paths.h"
-#include "platform/Volumes.h"
-#include "settings/SettingsFile.h"
+#include "controls/FileList.h"
+#include "controls/FolderList.h"
+#include "core/Paths.h"
+#include "core/Volumes.h"
 #include "settings/Shared.h"
 #include "settings/f2.h"
+#include "settings/rules/SettingsFile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -54,7 +54,7 @@ int main(int argc, char *argv[]) {
     QDir::setCurrent(start);
     Volumes::setStartupFolder(start);
     AppDir = withTrailingSeparator(tmp.path());
-    f_save(mainFolder, destFolder, QStringLiteral("A"), QStringLiteral("1"));
+    f_save(AppDir, {mainFolder, destFolder, QStringLiteral("A"), QStringLiteral("1")});
     MainFolder = start;
     DestFolder = start;
 

@@ -4,9 +4,8 @@
 // a kill leaves beside it goes at the next start. Usage: settings_kill
 // [kills, 1000 by default]
 
-#include "platform/DataFile.h"
-#include "settings/SettingsFile.h"
-#include "settings/Shared.h"
+#include "core/DataFile.h"
+#include "settings/rules/SettingsFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -31,30 +30,31 @@ int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     const int kills = argc > 1 ? std::atoi(argv[1]) : 1000;
     QTemporaryDir dir;
-    AppDir = dir.path() + QLatin1Char('/');
+    const QString data = dir.path() + QLatin1Char('/');
     // Two lines of different lengths, so that a line cut short or a longer
     // line's tail would show.
     const QString longFolder(300, QLatin1Char('m'));
-    const QByteArray lines[] = {formatSettingsLine(longFolder, QStringLiteral("/d"),
-                                                   QStringLiteral("A"), QStringLiteral("99"))
+    const QByteArray lines[] = {formatSettingsLine({longFolder, QStringLiteral("/d"),
+                                                    QStringLiteral("A"), QStringLiteral("99")})
                                     .toLatin1(),
-                                formatSettingsLine(QStringLiteral("/m"), QStringLiteral("/d"),
-                                                   QStringLiteral("A"), QStringLiteral("7"))
+                                formatSettingsLine({QStringLiteral("/m"), QStringLiteral("/d"),
+                                                    QStringLiteral("A"), QStringLiteral("7")})
                                     .toLatin1()};
-    f_save(QStringLiteral("/m"), QStringLiteral("/d"), QStringLiteral("A"), QStringLiteral("7"));
+    f_save(data,
+           {QStringLiteral("/m"), QStringLiteral("/d"), QStringLiteral("A"), QStringLiteral("7")});
     int mixed = 0, leftovers = 0;
     for (int k = 0; k < kills; ++k) {
         const pid_t child = ::fork();
         if (child == 0) {
-            SettingsRun run;
+            SettingsRun run(data);
             for (int n = 0;; n ^= 1)
-                run.f_save(n ? longFolder : QStringLiteral("/m"), QStringLiteral("/d"),
-                           QStringLiteral("A"), QString::fromLatin1(n ? "99" : "7"));
+                run.f_save({n ? longFolder : QStringLiteral("/m"), QStringLiteral("/d"),
+                            QStringLiteral("A"), QString::fromLatin1(n ? "99" : "7")});
         }
         ::usleep(useconds_t(QRandomGenerator::global()->bounded(3000)));
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
-        const QByteArray now = contents(settingsFilePath());
+        const QByteArray now = contents(settingsFilePath(data));
         if (now != lines[0] && now != lines[1])
             ++mixed;
         leftovers += QDir(dir.path()).entryList(QDir::Files).size() - 1;

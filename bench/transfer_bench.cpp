@@ -9,8 +9,8 @@
 // caller to remove, so that removing them is not counted).
 
 #include "app/pmvmin.h"
-#include "platform/FileList.h"
-#include "platform/FolderList.h"
+#include "controls/FileList.h"
+#include "controls/FolderList.h"
 #include "settings/Shared.h"
 
 #include <QApplication>

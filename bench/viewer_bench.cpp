@@ -10,8 +10,8 @@
 // Run by hand:
 //   QT_QPA_PLATFORM=offscreen build/bench/viewer_bench [rounds]
 #include "app/pmvmin.h"
-#include "platform/FileList.h"
-#include "platform/FolderList.h"
+#include "controls/FileList.h"
+#include "controls/FolderList.h"
 #include "settings/Shared.h"
 #include "viewer/PictureBox.h"
 #include "viewer/f1.h"

@@ -8,13 +8,13 @@
 // prints this process's peak memory.
 
 #include "LocalHttpServer.h"
-#include "platform/InternetTransfer.h"
-#include "platform/MessageBox.h"
+#include "controls/MessageBox.h"
+#include "net/InternetTransfer.h"
 #include "settings/Shared.h"
-#include "web/DownloadRun.h"
-#include "web/LinkExtract.h"
-#include "web/PageDecoding.h"
 #include "web/URLs.h"
+#include "web/rules/DownloadRun.h"
+#include "web/rules/LinkExtract.h"
+#include "web/rules/PageDecoding.h"
 
 #include <QApplication>
 #include <QDir>
@@ -98,7 +98,8 @@ DownloadJob jobFor(const QString &base, const QString &folder, const QStringList
                     .prefix = QStringLiteral("B"),
                     .number = QStringLiteral("1"),
                     .mainFolder = folder,
-                    .destFolder = folder};
+                    .destFolder = folder,
+                    .dataFolder = AppDir};
     for (const QString &path : paths)
         job.links.append({base + path, base + QStringLiteral("/index.html")});
     return job;

@@ -1,13 +1,13 @@
 // One libFuzzer target per reader of outside bytes; the build picks the
 // reader with a definition (see CMakeLists.txt). Each target feeds the bytes
 // through the reader's real path, files included.
-#include "platform/DataFile.h"
-#include "platform/PictureDecoder.h"
-#include "settings/SettingsFile.h"
+#include "core/DataFile.h"
+#include "pictures/PictureDecoder.h"
 #include "settings/Shared.h"
-#include "web/LinkExtract.h"
-#include "web/PageDecoding.h"
-#include "web/PomiIni.h"
+#include "settings/rules/SettingsFile.h"
+#include "web/rules/LinkExtract.h"
+#include "web/rules/PageDecoding.h"
+#include "web/rules/PomiIni.h"
 
 #include <QFile>
 #include <QGuiApplication>

@@ -1,15 +1,15 @@
 #include "settings/f2.h"
 
 #include "app/pmvmin.h"
-#include "platform/DriveList.h"
-#include "platform/Errors.h"
-#include "platform/FileList.h"
-#include "platform/FolderList.h"
-#include "platform/MessageBox.h"
-#include "platform/Ui.h"
-#include "platform/Volumes.h"
-#include "settings/SettingsFile.h"
+#include "controls/DriveList.h"
+#include "controls/FileList.h"
+#include "controls/FolderList.h"
+#include "controls/MessageBox.h"
+#include "controls/Ui.h"
+#include "core/Errors.h"
+#include "core/Volumes.h"
 #include "settings/Shared.h"
+#include "settings/rules/SettingsFile.h"
 
 #include <QFileInfo>
 #include <QGroupBox>
@@ -110,7 +110,10 @@ void f2::Form_Load() {
     // out, or closing without saving would change it.
     const QString mainBefore = MainFolder;
     const QString destBefore = DestFolder;
-    const int err = readSettingsFolders();
+    QStringList fields;
+    const int err = readSettings(AppDir, &fields, 2);
+    MainFolder = fields.value(0);
+    DestFolder = fields.value(1);
     if (MainFolder.isEmpty())
         MainFolder = mainBefore;
     if (DestFolder.isEmpty())
@@ -149,8 +152,8 @@ void f2::OKB_Click() {
         return;
     const QString mainFolder = d3[0]->text();
     const QString destFolder = d3[1]->text();
-    if (const int err =
-            f_save(mainFolder, destFolder, m_main->tx[1]->text(), m_main->tx[2]->text())) {
+    if (const int err = f_save(
+            AppDir, {mainFolder, destFolder, m_main->tx[1]->text(), m_main->tx[2]->text()})) {
         message(this, errorText(err));
         return;
     }

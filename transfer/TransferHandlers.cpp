@@ -2,16 +2,16 @@
 
 #include "app/pmvmin.h"
 
-#include "platform/DriveList.h"
-#include "platform/Errors.h"
-#include "platform/FileList.h"
-#include "platform/FileService.h"
-#include "platform/FolderList.h"
-#include "platform/MessageBox.h"
-#include "platform/Paths.h"
-#include "settings/SettingsFile.h"
+#include "controls/DriveList.h"
+#include "controls/FileList.h"
+#include "controls/FolderList.h"
+#include "controls/MessageBox.h"
+#include "core/Errors.h"
+#include "core/FileService.h"
+#include "core/Paths.h"
 #include "settings/Shared.h"
-#include "transfer/NumberedNames.h"
+#include "settings/rules/NumberedNames.h"
+#include "settings/rules/SettingsFile.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -67,7 +67,7 @@ void pmvmin::st_Click() {
     // between, only the progress bar is repainted. The first failure ends it.
     const int err = [&]() -> int {
         const FileService files;
-        SettingsRun settings;
+        SettingsRun settings(AppDir);
         std::optional<qint64> number;
         for (int k = 0; k < n; ++k) {
             s->setValue(k);
@@ -89,7 +89,7 @@ void pmvmin::st_Click() {
             tx[2]->setText(numberText(*number));
             // A settings file that cannot be written ends the run without a
             // message, whatever the reason.
-            if (settings.f_save(MainFolder, DestFolder, tx[1]->text(), tx[2]->text()) != Ok)
+            if (settings.f_save({MainFolder, DestFolder, tx[1]->text(), tx[2]->text()}) != Ok)
                 return GeneralFailure;
         }
         d1->setDrive(DestFolder);

@@ -1,6 +1,6 @@
 #include "viewer/PictureCache.h"
 
-#include "platform/Errors.h"
+#include "core/Errors.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/PictureDecoder.h"
+#include "pictures/PictureDecoder.h"
 
 #include <QString>
 #include <QStringList>

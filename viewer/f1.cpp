@@ -1,12 +1,12 @@
 #include "viewer/f1.h"
 
 #include "app/pmvmin.h"
-#include "platform/Errors.h"
-#include "platform/FileList.h"
-#include "platform/FileService.h"
-#include "platform/MessageBox.h"
-#include "platform/Paths.h"
-#include "platform/Ui.h"
+#include "controls/FileList.h"
+#include "controls/MessageBox.h"
+#include "controls/Ui.h"
+#include "core/Errors.h"
+#include "core/FileService.h"
+#include "core/Paths.h"
 #include "settings/Shared.h"
 #include "viewer/PictureBox.h"
 

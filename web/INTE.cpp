@@ -1,20 +1,20 @@
 #include "web/INTE.h"
 
 #include "app/pmvmin.h"
-#include "platform/DriveList.h"
-#include "platform/Errors.h"
-#include "platform/FileList.h"
-#include "platform/FolderList.h"
-#include "platform/InternetTransfer.h"
-#include "platform/MessageBox.h"
-#include "platform/Paths.h"
-#include "platform/Ui.h"
+#include "controls/DriveList.h"
+#include "controls/FileList.h"
+#include "controls/FolderList.h"
+#include "controls/MessageBox.h"
+#include "controls/Ui.h"
+#include "core/Errors.h"
+#include "core/Paths.h"
+#include "net/InternetTransfer.h"
 #include "settings/Shared.h"
-#include "web/DownloadRules.h"
-#include "web/DownloadRun.h"
-#include "web/LinkExtract.h"
-#include "web/PageDecoding.h"
-#include "web/PomiIni.h"
+#include "web/rules/DownloadRules.h"
+#include "web/rules/DownloadRun.h"
+#include "web/rules/LinkExtract.h"
+#include "web/rules/PageDecoding.h"
+#include "web/rules/PomiIni.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -230,7 +230,7 @@ bool INTE::eventFilter(QObject *watched, QEvent *event) {
 void INTE::Form_Load() {
     s->setValue(0);
     QStringList entries;
-    const int err = PomiIni::read(&entries);
+    const int err = PomiIni(AppDir).read(&entries);
     {
         const QSignalBlocker block(l2);
         for (const QString &entry : entries)
@@ -239,7 +239,7 @@ void INTE::Form_Load() {
         l2->setEditText(QString());
     }
     if (err == FileNotFound) {
-        PomiIni::createEmpty();
+        PomiIni(AppDir).createEmpty();
         return;
     }
     if (err != Ok || !m_main)
@@ -287,7 +287,7 @@ void INTE::Command2_Click() {
             return;
         }
     }
-    if (const int err = PomiIni::append(address)) {
+    if (const int err = PomiIni(AppDir).append(address)) {
         message(this, jp("メインＵＲＬを保存できませんでした。") + errorText(err));
         return;
     }
@@ -456,6 +456,7 @@ void INTE::Command1_Click() {
     job.number = m_main->tx[2]->text();
     job.mainFolder = MainFolder;
     job.destFolder = DestFolder;
+    job.dataFolder = AppDir;
     for (int i = 0; i < L1->count(); ++i)
         job.links.append({L1->item(i)->text(), L1->item(i)->data(Qt::UserRole).toString()});
 

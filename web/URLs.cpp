@@ -1,9 +1,10 @@
 #include "web/URLs.h"
 
-#include "platform/Errors.h"
-#include "platform/MessageBox.h"
-#include "platform/Ui.h"
-#include "web/PomiIni.h"
+#include "controls/MessageBox.h"
+#include "controls/Ui.h"
+#include "core/Errors.h"
+#include "settings/Shared.h"
+#include "web/rules/PomiIni.h"
 
 #include <QGuiApplication>
 #include <QListWidget>
@@ -51,7 +52,7 @@ URLs::URLs(QWidget *parent) : QWidget(parent, Qt::Window) {
 
 void URLs::Form_Load() {
     QStringList entries;
-    const int err = PomiIni::read(&entries);
+    const int err = PomiIni(AppDir).read(&entries);
     l1->setUpdatesEnabled(false);
     for (const QString &entry : entries) {
         auto *item = new QListWidgetItem(entry.left(shownLength));
@@ -61,7 +62,7 @@ void URLs::Form_Load() {
     l1->setUpdatesEnabled(true);
     m_listedLines = static_cast<int>(entries.size());
     if (err == FileNotFound)
-        PomiIni::createEmpty();
+        PomiIni(AppDir).createEmpty();
 }
 
 void URLs::Command1_Click() {
@@ -80,7 +81,7 @@ void URLs::Command2_Click() {
     // The lines the start-up did not list (after a short line, or saved by
     // the download window meanwhile) are kept as they stand now.
     QStringList lines;
-    int err = PomiIni::readLines(&lines);
+    int err = PomiIni(AppDir).readLines(&lines);
     if (err == FileNotFound) {
         lines.clear();
         err = Ok;
@@ -94,7 +95,7 @@ void URLs::Command2_Click() {
     for (int row = 0; row < l1->count(); ++row)
         written.append(PomiIni::quoted(l1->item(row)->data(Qt::UserRole).toString()));
     written.append(lines.mid(m_listedLines));
-    if (const int writeErr = PomiIni::writeAnew(written)) {
+    if (const int writeErr = PomiIni(AppDir).writeAnew(written)) {
         message(this,
                 jp("保存しているURLのファイルを書き込めませんでした。") + errorText(writeErr));
         return;

@@ -5,7 +5,7 @@
 #include "about/ProgramArt.h"
 #include "about/br.h"
 #include "app/pmvmin.h"
-#include "platform/Ui.h"
+#include "controls/Ui.h"
 #include "tests/support/TestSupport.h"
 
 #include <QImage>

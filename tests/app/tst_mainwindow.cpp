@@ -2,15 +2,15 @@
 // options, the view button, the keyboard and the busy pointer.
 
 #include "app/pmvmin.h"
-#include "platform/DirScan.h"
-#include "platform/DriveList.h"
-#include "platform/Errors.h"
-#include "platform/FileList.h"
-#include "platform/FolderList.h"
-#include "platform/Paths.h"
-#include "platform/Ui.h"
-#include "settings/SettingsFile.h"
+#include "controls/DriveList.h"
+#include "controls/FileList.h"
+#include "controls/FolderList.h"
+#include "controls/Ui.h"
+#include "core/DirScan.h"
+#include "core/Errors.h"
+#include "core/Paths.h"
 #include "settings/Shared.h"
+#include "settings/rules/SettingsFile.h"
 #include "tests/support/TestSupport.h"
 
 #include <QAbstractItemView>
@@ -41,7 +41,7 @@ class TestMainWindow : public QObject {
     }
 
     QByteArray settings(const char *main, const char *dest) const {
-        return formatSettingsLine(at(main), at(dest), jp("ポミ"), "12").toUtf8();
+        return formatSettingsLine({at(main), at(dest), jp("ポミ"), "12"}).toUtf8();
     }
 
     // Builds the main window and runs its start-up; null when it ended.

@@ -2,11 +2,12 @@
 // main window's check does to the files in a real folder.
 
 #include "app/pmvmin.h"
+#include "controls/FileList.h"
+#include "controls/FolderList.h"
+#include "core/Errors.h"
+#include "core/Listing.h"
 #include "dupcheck/ContentCheck.h"
-#include "dupcheck/ContentRules.h"
-#include "platform/Errors.h"
-#include "platform/FileList.h"
-#include "platform/FolderList.h"
+#include "dupcheck/rules/ContentRules.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>

@@ -1,13 +1,14 @@
 // Platform services: the data folder and data files, the file service,
 // file-name patterns and the file listing both file lists share.
 
-#include "platform/DataFile.h"
-#include "platform/Errors.h"
-#include "platform/FileList.h"
-#include "platform/FileService.h"
-#include "platform/MessageBox.h"
-#include "platform/Paths.h"
-#include "platform/Wildcard.h"
+#include "controls/FileList.h"
+#include "controls/MessageBox.h"
+#include "core/DataFile.h"
+#include "core/Errors.h"
+#include "core/FileService.h"
+#include "core/Listing.h"
+#include "core/Paths.h"
+#include "core/Wildcard.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>

@@ -1,12 +1,11 @@
 // The settings file: its line of four quoted fields, the reading rules that
 // also take hand-edited files, and the encodings of both data files.
 
-#include "platform/DataFile.h"
-#include "platform/Errors.h"
-#include "settings/SettingsFile.h"
-#include "settings/Shared.h"
-#include "tests/support/TestSupport.h"
-#include "web/PomiIni.h"
+#include "core/DataFile.h"
+#include "core/Errors.h"
+#include "settings/rules/SettingsFile.h"
+#include "tests/support/TestFiles.h"
+#include "web/rules/PomiIni.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -18,20 +17,19 @@ using namespace pomiv::test;
 class SettingsTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
+    const QString m_app = m_dir.path() + QLatin1Char('/');
 
 private slots:
     void init() {
-        AppDir = m_dir.path() + QLatin1Char('/');
-        QFile::remove(settingsFilePath());
-        QFile::remove(PomiIni::path());
+        QFile::remove(settingsFilePath(m_app));
+        QFile::remove(PomiIni(m_app).path());
     }
 
     // One line in Shift_JIS ended by CR LF, replacing a longer one, nothing
     // left beside it; a doubled separator in the folder still finds the file.
     void written() {
-        QCOMPARE(f_save(QString(300, 'm'), "/d", "P", "1234"), int(Ok));
-        AppDir = m_dir.path() + "//";
-        QCOMPARE(f_save("/a", "", QString::fromUtf8("ア"), "1"), int(Ok));
+        QCOMPARE(f_save(m_app, {QString(300, 'm'), "/d", "P", "1234"}), int(Ok));
+        QCOMPARE(f_save(m_dir.path() + "//", {"/a", "", QString::fromUtf8("ア"), "1"}), int(Ok));
         QCOMPARE(readFile(m_dir.filePath("pmvf2.ini")), "\"/a\",\"\",\"\x83\x41\",\"1\"\r\n");
         QCOMPARE(filesIn(m_dir.path()), QStringList{"pmvf2.ini"});
     }
@@ -72,21 +70,18 @@ private slots:
         row("50 MB line without end", QByteArray(50 << 20, 'x'), {}, false);
     }
 
-    // The main window reads all four fields; the dialog only the folders,
-    // each taken as soon as it is read.
+    // The main window reads all four fields; the dialog only the folders.
     void handEdited() {
         QFETCH(QByteArray, content);
         QFETCH(QStringList, fields);
         QFETCH(bool, complete);
         if (!content.isNull())
-            writeFile(settingsFilePath(), content);
+            writeFile(settingsFilePath(m_app), content);
         QStringList read{"old"};
-        QCOMPARE(readSettings(&read) == Ok, complete);
+        QCOMPARE(readSettings(m_app, &read) == Ok, complete);
         QCOMPARE(read, fields);
-        MainFolder = DestFolder = "old";
-        QCOMPARE(readSettingsFolders() == Ok, fields.size() >= 2);
-        QCOMPARE(MainFolder, fields.value(0, "old"));
-        QCOMPARE(DestFolder, fields.value(1, "old"));
+        QCOMPARE(readSettings(m_app, &read, 2) == Ok, fields.size() >= 2);
+        QCOMPARE(read, fields.mid(0, 2));
     }
 
     // Every text the program writes reads back as it was, through the real
@@ -111,14 +106,15 @@ private slots:
             }
             const QByteArray context =
                 "seed " + QByteArray::number(seed) + ": " + values.join('|').toUtf8();
-            QCOMPARE(f_save(values[0], values[1], values[2], values[3]), int(Ok));
+            QCOMPARE(f_save(m_app, {values[0], values[1], values[2], values[3]}), int(Ok));
             QStringList fields, entries;
-            QVERIFY2(readSettings(&fields) == Ok && fields == values, context.constData());
-            QCOMPARE(PomiIni::writeAnew({PomiIni::quoted(values[0]), PomiIni::quoted(values[1]),
-                                         PomiIni::quoted(values[2])}),
+            QVERIFY2(readSettings(m_app, &fields) == Ok && fields == values, context.constData());
+            const PomiIni ini(m_app);
+            QCOMPARE(ini.writeAnew({PomiIni::quoted(values[0]), PomiIni::quoted(values[1]),
+                                    PomiIni::quoted(values[2])}),
                      int(Ok));
-            QCOMPARE(PomiIni::append(values[3]), int(Ok));
-            QVERIFY2(PomiIni::read(&entries) == Ok && entries == values, context.constData());
+            QCOMPARE(ini.append(values[3]), int(Ok));
+            QVERIFY2(ini.read(&entries) == Ok && entries == values, context.constData());
         }
     }
 };

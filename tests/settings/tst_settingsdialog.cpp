@@ -2,13 +2,13 @@
 // applies to the main window, and what Cancel leaves alone.
 
 #include "app/pmvmin.h"
-#include "platform/DriveList.h"
-#include "platform/Errors.h"
-#include "platform/FileList.h"
-#include "platform/FolderList.h"
-#include "settings/SettingsFile.h"
+#include "controls/DriveList.h"
+#include "controls/FileList.h"
+#include "controls/FolderList.h"
+#include "core/Errors.h"
 #include "settings/Shared.h"
 #include "settings/f2.h"
+#include "settings/rules/SettingsFile.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -81,11 +81,11 @@ private slots:
         QTemporaryDir app;
         AppDir = app.path() + '/';
         if (err == GeneralFailure)
-            QVERIFY(QDir().mkpath(settingsFilePath()));
+            QVERIFY(QDir().mkpath(settingsFilePath(AppDir)));
         if (!saved.isEmpty())
-            writeFile(settingsFilePath(),
-                      formatSettingsLine(path(saved[0]), path(saved[1]), "A", "1").toUtf8());
-        const QByteArray before = readFile(settingsFilePath());
+            writeFile(settingsFilePath(AppDir),
+                      formatSettingsLine({path(saved[0]), path(saved[1]), "A", "1"}).toUtf8());
+        const QByteArray before = readFile(settingsFilePath(AppDir));
         QString folders[2];
         for (int i = 0; i < 2; ++i)
             folders[i] = saved.value(i).isEmpty() ? path("volA/start") : path(saved[i]);
@@ -145,8 +145,8 @@ private slots:
             shown << notReady;
         QCOMPARE(messages.texts(), shown);
         QCOMPARE(!dialog, !err);
-        QCOMPARE(readFile(settingsFilePath()),
-                 written ? formatSettingsLine(mainFolder, destFolder, "img", "120").toUtf8()
+        QCOMPARE(readFile(settingsFilePath(AppDir)),
+                 written ? formatSettingsLine({mainFolder, destFolder, "img", "120"}).toUtf8()
                          : before);
         QCOMPARE(MainFolder, written ? mainFolder : folders[0]);
         QCOMPARE(DestFolder, written ? destFolder : folders[1]);

@@ -1,15 +1,11 @@
 #pragma once
 
-#include "platform/MessageBox.h"
-#include "platform/Volumes.h"
+#include "controls/MessageBox.h"
+#include "tests/support/TestFiles.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QCursor>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSet>
 #include <QTest>
 
 #include <deque>
@@ -47,20 +43,6 @@ public:
     std::deque<MsgAnswer> answers;
 };
 
-// Installs a stand-in of one of the program's services for the life of the
-// object and gives access to it.
-template <class Service, class StandIn> class Override {
-public:
-    Override() : m_standIn(new StandIn) {
-        Service::setInstance(std::unique_ptr<Service>(m_standIn));
-    }
-    ~Override() { Service::setInstance(nullptr); }
-    StandIn *operator->() const { return m_standIn; }
-
-protected:
-    StandIn *m_standIn;
-};
-
 // Scripted message boxes for the life of the object.
 class MessageRecorder : public Override<MessageBoxes, ScriptedMessageBoxes> {
 public:
@@ -70,26 +52,6 @@ public:
         for (const ShownMessage &m : m_standIn->shown)
             texts.append(m.text);
         return texts;
-    }
-};
-
-// Drives made of test folders: each root is a folder; drives in notReady
-// cannot be read. Also "/" so that paths outside the test folders have a
-// drive.
-class FakeVolumes : public Volumes {
-public:
-    QStringList roots() const override { return m_roots; }
-    bool isReady(const QString &root) const override { return !notReady.contains(root); }
-
-    QStringList m_roots;
-    QSet<QString> notReady;
-};
-
-// Fake drives for the life of the object.
-class VolumesOverride : public Override<Volumes, FakeVolumes> {
-public:
-    explicit VolumesOverride(const QStringList &roots) {
-        m_standIn->m_roots = roots.contains("/") ? roots : QStringList{"/"} + roots;
     }
 };
 
@@ -117,18 +79,5 @@ template <class W> QStringList items(const W *w) {
         texts.append(w->model()->index(i, 0).data().toString());
     return texts;
 }
-
-// Writes bytes to a file, creating its folders. Fails the test on error.
-void writeFile(const QString &path, const QByteArray &bytes);
-QByteArray readFile(const QString &path);
-
-// Names of the files in a folder, sorted.
-QStringList filesIn(const QString &folder);
-
-// A file in a folder named by the bytes the system knows it by, which need
-// not be UTF-8: written (failing the test on error), and read back
-// ("(unreadable)" when it cannot be opened).
-void writeRaw(const QString &folder, const QByteArray &name, const QByteArray &bytes);
-QByteArray readRaw(const QString &folder, const QByteArray &name);
 
 } // namespace pomiv::test

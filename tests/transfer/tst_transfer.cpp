@@ -1,13 +1,13 @@
 #include "app/pmvmin.h"
-#include "platform/DataFile.h"
-#include "platform/Errors.h"
-#include "platform/FileList.h"
-#include "platform/FileService.h"
-#include "platform/FolderList.h"
-#include "settings/SettingsFile.h"
+#include "controls/FileList.h"
+#include "controls/FolderList.h"
+#include "core/DataFile.h"
+#include "core/Errors.h"
+#include "core/FileService.h"
 #include "settings/Shared.h"
+#include "settings/rules/NumberedNames.h"
+#include "settings/rules/SettingsFile.h"
 #include "tests/support/TestSupport.h"
-#include "transfer/NumberedNames.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -216,8 +216,8 @@ private slots:
         // The number reached is stored after every file, with the folder the
         // copies went to, in a file that keeps its permissions and is never
         // written into in place; nothing is left beside it. No folder is made.
-        const QString line = formatSettingsLine(MainFolder, setup == "root" ? dst() : target, "A",
-                                                fields.section('|', 2));
+        const QString line = formatSettingsLine(
+            {MainFolder, setup == "root" ? dst() : target, "A", fields.section('|', 2)});
         const QByteArray stored = copies.isEmpty()      ? QByteArray(300, 'o')
                                   : setup == "settings" ? QByteArray()
                                                         : line.toUtf8();

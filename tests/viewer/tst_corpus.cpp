@@ -1,8 +1,8 @@
 // Damaged and hostile pictures of every type: none may crash or hang the
 // decoder; each is a picture within the budget or refused.
-#include "platform/Errors.h"
-#include "platform/Metafile.h"
-#include "platform/PictureDecoder.h"
+#include "core/Errors.h"
+#include "pictures/Metafile.h"
+#include "pictures/PictureDecoder.h"
 #include "tests/support/TestSupport.h"
 #include "tests/viewer/SampleFiles.h"
 

@@ -3,7 +3,7 @@
 // without it, a replay of the files named on the command line (ctest runs the
 // corpus that way).
 
-#include "web/DownloadRules.h"
+#include "web/rules/DownloadRules.h"
 
 #include <QFile>
 

@@ -3,13 +3,12 @@
 // endless, broken off, over https.
 
 #include "LocalHttpServer.h"
-#include "platform/Errors.h"
-#include "platform/InternetTransfer.h"
-#include "settings/SettingsFile.h"
-#include "settings/Shared.h"
-#include "tests/support/TestSupport.h"
-#include "web/DownloadRules.h"
-#include "web/DownloadRun.h"
+#include "core/Errors.h"
+#include "net/InternetTransfer.h"
+#include "settings/rules/SettingsFile.h"
+#include "tests/support/TestFiles.h"
+#include "web/rules/DownloadRules.h"
+#include "web/rules/DownloadRun.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -212,7 +211,6 @@ private slots:
         QFETCH(Run, r);
         const QString folder = dir.path() + '/' + QTest::currentDataTag();
         QDir().mkpath(folder);
-        AppDir = dir.path() + (r.end == RunEnd::NoPath ? "/gone/" : "/");
         LocalHttpServer host;
         host.setServing(r.serving);
         const bool numbering = r.names.isEmpty();
@@ -221,7 +219,8 @@ private slots:
                         .prefix = "A",
                         .number = "7",
                         .mainFolder = "/m",
-                        .destFolder = "/d"};
+                        .destFolder = "/d",
+                        .dataFolder = dir.path() + (r.end == RunEnd::NoPath ? "/gone/" : "/")};
         for (int i = 0; i < r.answers.size(); ++i) {
             const QString name = numbering ? QStringLiteral("%1.jpg").arg(i) : r.names[i];
             host.answer("/p/" + QString(name).replace('|', "%7C"), r.answers[i]);
@@ -260,7 +259,7 @@ private slots:
         QCOMPARE(number, QString::number(7 + (numbering ? r.monitor.count('+') : 0)));
         QStringList fields;
         if (r.monitor.contains('+') && r.end != RunEnd::NoPath) {
-            QCOMPARE(readSettings(&fields), 0);
+            QCOMPARE(readSettings(job.dataFolder, &fields), 0);
             QCOMPARE(fields, (QStringList{"/m", "/d", "A", number}));
         }
         // A picture names its page (and the program, seen in open()).

@@ -2,11 +2,10 @@
 // counts as a picture, names from addresses, and appending to the saved main
 // URLs file.
 
-#include "settings/Shared.h"
-#include "tests/support/TestSupport.h"
-#include "web/DownloadRules.h"
-#include "web/LinkExtract.h"
-#include "web/PomiIni.h"
+#include "tests/support/TestFiles.h"
+#include "web/rules/DownloadRules.h"
+#include "web/rules/LinkExtract.h"
+#include "web/rules/PomiIni.h"
 
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -37,10 +36,9 @@ struct IniAppend {
 class TestWebRules : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
+    const PomiIni m_ini{m_dir.path() + "/"};
 
 private slots:
-    void init() { AppDir = m_dir.path() + "/"; }
-
     void extract_data() {
         QTest::addColumn<Scan>("s");
         QTest::newRow("relative, dot dot, duplicates kept")
@@ -127,25 +125,25 @@ private slots:
 
     void appendToPomiIni() {
         QFETCH(IniAppend, a);
-        writeFile(PomiIni::path(), a.before);
-        QCOMPARE(PomiIni::append(a.address), 0);
-        QCOMPARE(readFile(PomiIni::path()), a.after);
+        writeFile(m_ini.path(), a.before);
+        QCOMPARE(m_ini.append(a.address), 0);
+        QCOMPARE(readFile(m_ini.path()), a.after);
     }
 
     void appendCutShortLeavesTheFile() {
         // A size limit stops the write as a full disk would, even for root.
         const QByteArray before = "\"http://h/a.html\"\r\n";
-        writeFile(PomiIni::path(), before);
+        writeFile(m_ini.path(), before);
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit old{};
         getrlimit(RLIMIT_FSIZE, &old);
         rlimit small = old;
         small.rlim_cur = rlim_t(before.size() + 8);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const int err = PomiIni::append("http://h/a-much-longer-address.html");
+        const int err = m_ini.append("http://h/a-much-longer-address.html");
         setrlimit(RLIMIT_FSIZE, &old);
         QVERIFY(err != 0);
-        QCOMPARE(readFile(PomiIni::path()), before);
+        QCOMPARE(readFile(m_ini.path()), before);
     }
 };
 

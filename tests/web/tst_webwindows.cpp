@@ -3,15 +3,15 @@
 
 #include "LocalHttpServer.h"
 #include "app/pmvmin.h"
-#include "platform/Errors.h"
-#include "platform/FileList.h"
-#include "platform/InternetTransfer.h"
-#include "settings/SettingsFile.h"
+#include "controls/FileList.h"
+#include "core/Errors.h"
+#include "net/InternetTransfer.h"
 #include "settings/Shared.h"
+#include "settings/rules/SettingsFile.h"
 #include "tests/support/TestSupport.h"
 #include "web/INTE.h"
-#include "web/PomiIni.h"
 #include "web/URLs.h"
+#include "web/rules/PomiIni.h"
 
 #include <QtWidgets>
 
@@ -139,7 +139,7 @@ private slots:
         u->Command1->click();
         leave(u);
         QStringList entries;
-        QCOMPARE(PomiIni::read(&entries), 0);
+        QCOMPARE(PomiIni(AppDir).read(&entries), 0);
         QCOMPARE(entries.value(0).size(), 50 * 1024 * 1024 - 2);
         QCOMPARE(entries.mid(2), (QStringList{"http://h/b.html", "http://new/"}));
         QCOMPARE(w->l2->count(), 5); // not read again while open
@@ -360,7 +360,8 @@ private slots:
         QCOMPARE(main->tx[2]->text(), saved ? "8" : r.number);
         QStringList fields;
         AppDir = path("app/");
-        QCOMPARE((readSettings(&fields), fields.value(3)), saved && r.app == "app/" ? "8" : "");
+        QCOMPARE((readSettings(AppDir, &fields), fields.value(3)),
+                 saved && r.app == "app/" ? "8" : "");
         // Each picture names the page that listed it.
         if (r.path.endsWith(".html"))
             QCOMPARE(server.header("/p/y.jpg", "Referer"), server.url(r.path).toUtf8());

@@ -1,0 +1,324 @@
+#include "core/FileService.h"
+
+#include "core/Errors.h"
+#include "core/Paths.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace pomiv {
+
+static FileService::CopyFault &copyFault() {
+    static FileService::CopyFault fault;
+    return fault;
+}
+
+void FileService::setCopyFaultForTests(CopyFault fault) {
+    copyFault() = std::move(fault);
+}
+
+#ifdef Q_OS_UNIX
+
+static FileIdentity identityOf(const struct stat &st) {
+    FileIdentity id;
+    id.exists = true;
+    id.isLink = S_ISLNK(st.st_mode);
+    id.regular = S_ISREG(st.st_mode);
+    id.device = quint64(st.st_dev);
+    id.node = quint64(st.st_ino);
+    id.size = qint64(st.st_size);
+    id.changed = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return id;
+}
+
+FileIdentity FileIdentity::of(const QString &path) {
+    struct stat st {};
+    if (::lstat(systemPath(path).constData(), &st) != 0)
+        return {};
+    return identityOf(st);
+}
+
+static int errorFor(int err) {
+    return err == ENOENT || err == ENOTDIR ? FileNotFound : GeneralFailure;
+}
+
+// The file opened and checked, or -1 with the error number in *err.
+static int openRegular(const QByteArray &path, bool followLinks, struct stat *st, int *err) {
+    const int fd = ::open(path.constData(),
+                          O_RDONLY | O_CLOEXEC | O_NONBLOCK | (followLinks ? 0 : O_NOFOLLOW));
+    if (fd < 0) {
+        *err = errorFor(errno);
+        return -1;
+    }
+    if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+        ::close(fd);
+        *err = GeneralFailure;
+        return -1;
+    }
+    return fd;
+}
+
+int openForReading(const QString &path, QFile *file, FileIdentity *identity, bool followLinks) {
+    const QByteArray native = systemPath(path);
+    struct stat st {};
+    int err = Ok;
+    const int fd = openRegular(native, followLinks, &st, &err);
+    if (fd < 0) {
+        if (identity)
+            *identity = FileIdentity::of(path);
+        return err;
+    }
+    if (identity)
+        *identity = identityOf(st);
+    if (!file->open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return GeneralFailure;
+    }
+    return Ok;
+}
+
+static bool isFolder(const QByteArray &path) {
+    struct stat st {};
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+static bool folderOfExists(const QByteArray &path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return isFolder(".");
+    return isFolder(slash == 0 ? QByteArray("/") : path.left(slash));
+}
+
+bool writeAll(int fd, const char *data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+static bool copyThroughBuffer(int in, int out) {
+    QByteArray block(256 * 1024, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t got = ::read(in, block.data(), size_t(block.size()));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0;
+        if (!writeAll(out, block.constData(), got))
+            return false;
+    }
+}
+
+// The data goes from file to file inside the system (shared blocks where the
+// file system can). Where that is refused before anything was copied (across
+// file systems on older systems, file systems that do not offer it), and for
+// files that report nothing to copy (some system files do, whatever they
+// hold), it goes through a buffer.
+static bool copyData(int in, int out) {
+    qint64 copied = 0;
+    for (;;) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(1) << 30, 0);
+        if (n > 0) {
+            copied += n;
+            continue;
+        }
+        if (n == 0)
+            return copied > 0 || copyThroughBuffer(in, out);
+        if (errno == EINTR)
+            continue;
+        if (copied == 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                            errno == EOPNOTSUPP || errno == EBADF || errno == EPERM))
+            return copyThroughBuffer(in, out);
+        return false;
+    }
+}
+
+// Why a copy could not start, in the order the caller tells the reasons
+// apart: a missing folder, then a destination that exists, then the rest.
+static int copyRefused(const QByteArray &from, const QByteArray &to) {
+    if (!folderOfExists(from) || !folderOfExists(to))
+        return PathNotFound;
+    struct stat st {};
+    return ::lstat(to.constData(), &st) == 0 ? FileAlreadyExists : GeneralFailure;
+}
+
+int FileService::copyFile(const QString &source, const QString &destination) const {
+    // Only the opens are asked on the way to a copy; what went wrong is
+    // looked into when one fails.
+    const QByteArray from = systemPath(source);
+    const QByteArray to = systemPath(destination);
+    struct stat st {};
+    int err = Ok;
+    const int in = openRegular(from, true, &st, &err);
+    if (in < 0)
+        return copyRefused(from, to);
+    // The destination is created here or not at all, so an existing file is
+    // never replaced, nor one that appeared a moment ago; a link there counts
+    // as a file. It starts with the source's permissions, never more open.
+    const int out =
+        ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
+    if (out < 0) {
+        const int e = errno;
+        ::close(in);
+        return e == EEXIST ? FileAlreadyExists : copyRefused(from, to);
+    }
+    int result = copyFault() ? copyFault()(source, destination) : Ok;
+    // Left to the system to write out, as any file copy is: a run of
+    // thousands of copies must not wait on the disk after each one. The
+    // permissions are set again, as the process's mask may have narrowed
+    // them.
+    if (result == Ok) {
+        bool ok = copyData(in, out);
+        ok = ::fchmod(out, st.st_mode & 0777) == 0 && ok;
+        ok = ::close(out) == 0 && ok;
+        if (!ok)
+            result = GeneralFailure;
+    } else {
+        ::close(out);
+    }
+    ::close(in);
+    // A copy cut short is not left behind: the file is the one made here.
+    if (result != Ok)
+        ::unlink(to.constData());
+    return result;
+}
+
+int FileService::getFile(const QString &path) const {
+    struct stat st {};
+    return ::stat(systemPath(path).constData(), &st) == 0 && S_ISREG(st.st_mode) ? Ok
+                                                                                 : FileNotFound;
+}
+
+int FileService::deleteFile(const QString &path, bool) const {
+    // Removing a name needs no write permission on the file, so nothing is
+    // changed before; a link goes itself.
+    const QByteArray native = systemPath(path);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+        return FileNotFound;
+    return ::unlink(native.constData()) == 0 ? Ok : errorFor(errno);
+}
+
+int FileService::renameFile(const QString &from, const QString &to) const {
+    const QByteArray source = systemPath(from);
+    const QByteArray target = systemPath(to);
+    struct stat st {};
+    if (::lstat(source.constData(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+        return FileNotFound;
+    if (!folderOfExists(target))
+        return PathNotFound;
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0)
+        return Ok;
+    if (errno == EEXIST)
+        return FileAlreadyExists;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errorFor(errno);
+    // A file system that cannot refuse to replace: a second name, which
+    // fails when one exists, then the old one goes.
+    if (::link(source.constData(), target.constData()) != 0)
+        return errno == EEXIST ? FileAlreadyExists : GeneralFailure;
+    ::unlink(source.constData());
+    return Ok;
+}
+
+#else
+
+FileIdentity FileIdentity::of(const QString &path) {
+    const QFileInfo info(path);
+    FileIdentity id;
+    if (!info.exists() && !info.isSymLink())
+        return id;
+    id.exists = true;
+    id.isLink = info.isSymLink();
+    id.regular = info.isFile() && !info.isSymLink();
+    id.size = info.size();
+    id.changed = info.lastModified().toMSecsSinceEpoch();
+    return id;
+}
+
+int openForReading(const QString &path, QFile *file, FileIdentity *identity, bool followLinks) {
+    const QFileInfo info(path);
+    if (identity)
+        *identity = FileIdentity::of(path);
+    if (!info.exists())
+        return FileNotFound;
+    if (!info.isFile() || (!followLinks && info.isSymLink()))
+        return GeneralFailure;
+    file->setFileName(path);
+    return file->open(QIODevice::ReadOnly | QIODevice::Unbuffered) ? Ok : GeneralFailure;
+}
+
+static bool folderOfExists(const QString &path) {
+    return QFileInfo(QFileInfo(path).absolutePath()).isDir();
+}
+
+int FileService::copyFile(const QString &source, const QString &destination) const {
+    if (!folderOfExists(source) || !folderOfExists(destination))
+        return PathNotFound;
+    const QFileInfo dest(destination);
+    if (dest.exists() || dest.isSymLink())
+        return FileAlreadyExists;
+    if (copyFault()) {
+        if (const int err = copyFault()(source, destination))
+            return err;
+    }
+    if (!QFileInfo(source).isFile())
+        return GeneralFailure;
+    // QFile::copy never replaces an existing file.
+    return QFile::copy(source, destination) ? Ok : GeneralFailure;
+}
+
+int FileService::getFile(const QString &path) const {
+    return QFileInfo(path).isFile() ? Ok : FileNotFound;
+}
+
+int FileService::deleteFile(const QString &path, bool force) const {
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return QFile::remove(path) ? Ok : GeneralFailure;
+    if (!info.isFile())
+        return FileNotFound;
+    // A read-only file must be made writable first; on the file itself, and
+    // back as it was should the delete fail.
+    const QFileDevice::Permissions before = QFile::permissions(path);
+    const bool unlocked =
+        force && !info.isWritable() &&
+        QFile::setPermissions(path, before | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+    if (QFile::remove(path))
+        return Ok;
+    if (unlocked)
+        QFile::setPermissions(path, before);
+    return GeneralFailure;
+}
+
+int FileService::renameFile(const QString &from, const QString &to) const {
+    if (!QFileInfo(from).isFile())
+        return FileNotFound;
+    if (!folderOfExists(to))
+        return PathNotFound;
+    if (QFileInfo::exists(to) || QFileInfo(to).isSymLink())
+        return FileAlreadyExists;
+    // QFile::rename does not replace an existing file.
+    return QFile::rename(from, to) ? Ok : GeneralFailure;
+}
+
+#endif
+
+} // namespace pomiv

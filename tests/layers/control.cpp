@@ -1,0 +1,2 @@
+// A rule that reaches a control.
+#include "controls/FileList.h"

@@ -1,0 +1,3 @@
+// A rule that names the widget module.
+#include <QString>
+#include <QtWidgets/QPushButton>

@@ -1,0 +1,3 @@
+// A rule that shows a widget.
+#include "core/Paths.h"
+#include <QWidget>

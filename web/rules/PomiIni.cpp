@@ -1,0 +1,102 @@
+#include "web/rules/PomiIni.h"
+
+#include "core/DataFile.h"
+#include "core/Errors.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringEncoder>
+
+namespace pomiv {
+
+PomiIni::PomiIni(const QString &dataFolder) : m_path(dataFolder + QLatin1String(fileName)) {}
+
+QString PomiIni::quoted(const QString &address) {
+    return QLatin1Char('"') + address + QLatin1Char('"');
+}
+
+QString PomiIni::entryOf(const QString &line) {
+    return line.mid(1, line.size() - 2);
+}
+
+int PomiIni::readLines(QStringList *lines) const {
+    QString text;
+    if (const int err = readDataFile(m_path, &text))
+        return err;
+    *lines = splitDataLines(text);
+    return Ok;
+}
+
+int PomiIni::read(QStringList *entries) const {
+    QStringList lines;
+    if (const int err = readLines(&lines))
+        return err;
+    for (const QString &line : lines) {
+        if (line.size() < 2)
+            return GeneralFailure;
+        entries->append(entryOf(line));
+    }
+    return Ok;
+}
+
+int PomiIni::createEmpty() const {
+    QFile file(m_path);
+    if (file.exists())
+        return Ok;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return QFileInfo(QFileInfo(m_path).absolutePath()).isDir() ? GeneralFailure : PathNotFound;
+    return Ok;
+}
+
+int PomiIni::append(const QString &address) const {
+    const QString file = m_path;
+    QByteArray old;
+    if (const int err = readDataBytes(file, &old, maxDataFileBytes);
+        err != Ok && err != FileNotFound)
+        return err;
+    const bool needsLineEnd = !old.isEmpty() && !old.endsWith('\n') && !old.endsWith('\r');
+    const QString line = (needsLineEnd ? QStringLiteral("\r\n") : QString()) + quoted(address) +
+                         QStringLiteral("\r\n");
+    const QString text = decodeDataText(old) + line;
+
+    // The line goes after the old bytes, which stay as they are, in
+    // Shift_JIS or in UTF-8, whichever keeps the whole file reading as it
+    // should; when neither does, the whole file is written anew. Either
+    // way the file is replaced whole, so a full disk never leaves half a
+    // line at its end.
+    QStringEncoder sjis("Shift_JIS", QStringEncoder::Flag::Stateless);
+    const QByteArray asShiftJis = sjis.encode(line);
+    for (const QByteArray &add : {sjis.hasError() ? QByteArray() : asShiftJis, line.toUtf8()}) {
+        if (!add.isEmpty() && decodeDataText(old + add) == text)
+            return writeDataBytes(file, old + add);
+    }
+    return writeDataFile(file, text);
+}
+
+static PomiIni::WriteFault &writeFault() {
+    static PomiIni::WriteFault fault;
+    return fault;
+}
+
+void PomiIni::setWriteFaultForTests(WriteFault fault) {
+    writeFault() = std::move(fault);
+}
+
+int PomiIni::writeAnew(const QStringList &lines) const {
+    if (writeFault()) {
+        if (const int err = writeFault()())
+            return err;
+    }
+    QString text;
+    qsizetype size = 0;
+    for (const QString &line : lines)
+        size += line.size() + 2;
+    text.reserve(size);
+    for (const QString &line : lines) {
+        text += line;
+        text += QLatin1String("\r\n");
+    }
+    return writeDataFile(m_path, text);
+}
+
+} // namespace pomiv
