@@ -10,10 +10,7 @@
 #include "dupcheck/rules/ContentRules.h"
 #include "tests/support/TestSupport.h"
 
-#include <QPushButton>
-#include <QRadioButton>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
+#include <QtWidgets>
 
 #include <algorithm>
 #include <filesystem>

@@ -12,13 +12,8 @@
 #include "tests/support/TestSupport.h"
 #include "web/rules/PomiIni.h"
 
-#include <QAbstractButton>
-#include <QMessageBox>
-#include <QRandomGenerator>
 #include <QSignalSpy>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTimer>
+#include <QtWidgets>
 
 #include <csignal>
 #include <sys/resource.h>
