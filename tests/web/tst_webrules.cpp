@@ -178,7 +178,7 @@ private slots:
         QTest::addColumn<Open>("o");
         for (int i = 0; i < 11; ++i) // /r/0 is eleven redirects from the end, /r/1 ten
             m_server.answer(QStringLiteral("/r/%1").arg(i),
-                          {.status = 302, .location = QByteArray::number(i + 1)});
+                            {.status = 302, .location = QByteArray::number(i + 1)});
         m_server.answer("/r/11", {.body = "arrived"});
         m_server.answer("/to-file", {.status = 302, .location = "file:///etc/passwd"});
         m_server.answer("/silent.html", {.never = true});
