@@ -8,12 +8,8 @@
 #include "controls/Ui.h"
 #include "tests/support/TestSupport.h"
 
-#include <QImage>
-#include <QLabel>
-#include <QProcess>
-#include <QPushButton>
 #include <QSvgRenderer>
-#include <QTemporaryDir>
+#include <QtWidgets>
 
 using namespace pomiv;
 

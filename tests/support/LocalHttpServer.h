@@ -144,10 +144,8 @@ public:
     }
 
     QString url(const QString &path) const {
-        return QStringLiteral("%1://127.0.0.1:%2%3")
-            .arg(m_tls ? "https" : "http")
-            .arg(m_server->serverPort())
-            .arg(path);
+        return (m_tls ? "https" : "http") +
+               QStringLiteral("://127.0.0.1:%1").arg(m_server->serverPort()) + path;
     }
     void answer(const QString &target, const HttpAnswer &answer) {
         QMutexLocker lock(&m_mutex);

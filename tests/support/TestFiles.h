@@ -32,11 +32,9 @@ protected:
 // Drives made of test folders: each root is a folder; drives in notReady
 // cannot be read. Also "/" so that paths outside the test folders have a
 // drive.
-class FakeVolumes : public Volumes {
-public:
+struct FakeVolumes : Volumes {
     QStringList roots() const override { return m_roots; }
     bool isReady(const QString &root) const override { return !notReady.contains(root); }
-
     QStringList m_roots;
     QSet<QString> notReady;
 };

@@ -1,18 +1,22 @@
-// The download's widget-free rules: link extraction and the base URL, what
-// counts as a picture, names from addresses, and appending to the saved main
-// URLs file.
+// The download without a window: link extraction, what counts as a
+// picture, names from addresses, appending to the saved main URLs file, and
+// fetches and the download run against local servers that behave like real
+// ones: slow, one connection at a time, redirecting, endless, broken off,
+// over https.
 
+#include "LocalHttpServer.h"
+#include "core/Errors.h"
+#include "net/InternetTransfer.h"
+#include "settings/rules/SettingsFile.h"
 #include "tests/support/TestFiles.h"
 #include "web/rules/DownloadRules.h"
+#include "web/rules/DownloadRun.h"
 #include "web/rules/LinkExtract.h"
 #include "web/rules/PomiIni.h"
 
+#include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTemporaryDir>
-#include <QTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace pomiv;
 using namespace pomiv::test;
@@ -33,10 +37,42 @@ struct IniAppend {
     QByteArray after{};
 };
 
-class TestWebRules : public QObject {
+// An address opened as a page, then fetched as a picture.
+struct Open {
+    QString address{};
+    int pageErr = 0, pictureErr = pageErr;
+    QByteArray body = "arrived";
+};
+
+// A run of prefix A and number 7: its links' answers, the monitor ('+' good,
+// '-' bad) and its end. Links 0.jpg, 1.jpg, ... are saved as A7.jpg, A8.jpg,
+// ...; given names, a good picture keeps its name made safe. NoPath here means
+// the settings file's folder is gone.
+struct Run {
+    QList<HttpAnswer> answers;
+    QString monitor;
+    QStringList names{};
+    RunEnd end = RunEnd::Done;
+    int err = 0;
+    QStringList existing{}; // the user's files in the folder before
+    Serving serving = Serving::Together;
+    qint64 aheadBytes = 0;
+};
+
+class WebRulesTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
     const PomiIni m_ini{m_dir.path() + "/"};
+    LocalHttpServer m_server;
+
+    // A picture's fetch: its error, and its body when it has none.
+    static int fetch(const QString &address, QByteArray *body) {
+        InternetTransfer it;
+        NetRequest *request = it.startPicture(address, {});
+        InternetTransfer::waitFor(request);
+        *body = request->error() ? QByteArray() : request->body().joined();
+        return request->error();
+    }
 
 private slots:
     void extract_data() {
@@ -130,22 +166,219 @@ private slots:
         QCOMPARE(readFile(m_ini.path()), a.after);
     }
 
-    void appendCutShortLeavesTheFile() {
-        // A size limit stops the write as a full disk would, even for root.
-        const QByteArray before = "\"http://h/a.html\"\r\n";
-        writeFile(m_ini.path(), before);
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = rlim_t(before.size() + 8);
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const int err = m_ini.append("http://h/a-much-longer-address.html");
-        setrlimit(RLIMIT_FSIZE, &old);
-        QVERIFY(err != 0);
-        QCOMPARE(readFile(m_ini.path()), before);
+    void initTestCase() {
+        TransferLimits &limits = TransferLimits::current();
+        limits.stallMs = 600;
+        limits.totalMs = 3000;
+        limits.pageBytes = 100000;
+        limits.pictureBytes = 1000000;
+    }
+
+    void open_data() {
+        QTest::addColumn<Open>("o");
+        for (int i = 0; i < 11; ++i) // /r/0 is eleven redirects from the end, /r/1 ten
+            m_server.answer(QStringLiteral("/r/%1").arg(i),
+                            {.status = 302, .location = QByteArray::number(i + 1)});
+        m_server.answer("/r/11", {.body = "arrived"});
+        m_server.answer("/to-file", {.status = 302, .location = "file:///etc/passwd"});
+        m_server.answer("/silent.html", {.never = true});
+        m_server.answer("/big.html", {.body = QByteArray(100001, 'x')});
+        m_server.answer("/big.jpg", {.body = picture(1000001), .type = "image/jpeg"});
+        QTest::newRow("ten redirects") << Open{m_server.url("/r/1")};
+        QTest::newRow("eleven redirects") << Open{m_server.url("/r/0"), NetRedirect};
+        QTest::newRow("redirect to file") << Open{m_server.url("/to-file"), NetRedirect};
+        QTest::newRow("file") << Open{"file:///etc/passwd", NetNotHttp};
+        QTest::newRow("never answers") << Open{m_server.url("/silent.html"), NetTimeout};
+        QTest::newRow("nothing listens") << Open{"http://127.0.0.1:1/", NetConnectFailed};
+        QTest::newRow("page over its limit")
+            << Open{m_server.url("/big.html"), NetTooLarge, 0, QByteArray(100001, 'x')};
+        QTest::newRow("picture over its limit") << Open{m_server.url("/big.jpg"), NetTooLarge};
+    }
+
+    void open() {
+        QFETCH(Open, o);
+        m_server.clearRequests();
+        InternetTransfer it;
+        QCOMPARE(it.OpenURL(o.address), o.pageErr);
+        it.Cancel();
+        QVERIFY(!it.StillExecuting());
+        QByteArray body;
+        QCOMPARE(fetch(o.address, &body), o.pictureErr);
+        QCOMPARE(body, o.pictureErr ? QByteArray() : o.body);
+        if (o.pageErr == NetNotHttp)
+            QCOMPARE(m_server.requests(), QStringList());
+        for (const QString &target : m_server.requests())
+            QCOMPARE(m_server.header(target, "User-Agent"), "pomiv/2.00");
+    }
+
+    void proxiesAndHttps() {
+        // The system's proxy settings, read from the usual variables.
+        m_server.answer("http://pomiv.invalid/p.html", {.body = "by proxy"});
+        m_server.answer("/plain.html", {.body = "direct"});
+        m_server.clearRequests();
+        QByteArray body;
+        qputenv("http_proxy", m_server.url("").toUtf8());
+        qputenv("https_proxy", m_server.url("").toUtf8());
+        QCOMPARE(fetch("http://pomiv.invalid/p.html", &body), 0);
+        QCOMPARE(body, "by proxy");
+        QVERIFY(fetch("https://pomiv.invalid/s.html", &body) != 0);
+        QCOMPARE(m_server.requests(),
+                 (QStringList{"http://pomiv.invalid/p.html", "pomiv.invalid:443"}));
+        qputenv("http_proxy", "http://127.0.0.1:1");
+        qputenv("no_proxy", "localhost,127.0.0.1");
+        QCOMPARE(fetch(m_server.url("/plain.html"), &body), 0);
+        QCOMPARE(body, "direct");
+        for (const char *name : {"http_proxy", "https_proxy", "no_proxy"})
+            qunsetenv(name);
+
+        // A certificate of the test's own, trusted only once the test says so.
+        const QSslConfiguration tls = makeTestTls(m_dir.path());
+        LocalHttpServer secure(tls);
+        secure.answer("/a.html", {.body = "secret"});
+        secure.answer("/down", {.status = 302, .location = m_server.url("/plain.html").toUtf8()});
+        m_server.clearRequests();
+        QCOMPARE(fetch(secure.url("/a.html"), &body), int(NetConnectFailed));
+        TransferLimits::current().caCertificates = tls.localCertificateChain();
+        QCOMPARE(fetch(secure.url("/a.html"), &body), 0);
+        QCOMPARE(body, "secret");
+        QCOMPARE(fetch(secure.url("/down"), &body), int(NetRedirect));
+        QCOMPARE(m_server.requests(), QStringList{}); // never from https to http
+        TransferLimits::current().caCertificates.clear();
+    }
+
+    void pageInPieces() {
+        const QByteArray body = QByteArray("abcdefghijklmnopqrstuvwxyz").repeated(100);
+        m_server.answer("/page.html", {.body = body});
+        const QString address = m_server.url("/page.html");
+        m_server.clearRequests();
+        InternetTransfer it;
+        QSignalSpy spy(&it, &InternetTransfer::StateChanged);
+        it.holdStates(true); // as while a run fetches pictures
+        QCOMPARE(it.OpenURL(address), 0);
+        it.Execute(address, "GET");
+        QTest::qWait(300);
+        QCOMPARE(spy.count(), 0);
+        it.holdStates(false);
+        QTRY_COMPARE(spy.count(), 4);
+        QCOMPARE(QList<QList<QVariant>>(spy), (QList<QList<QVariant>>{{6}, {7}, {8}, {12}}));
+        QCOMPARE(it.OpenURL(address), int(NetBusy)); // until the page is read
+        QByteArray got; // whole in three pieces, as none may be short of 1024 but the last
+        for (int i = 0; i < 3; ++i)
+            got += it.GetChunk(1024);
+        QCOMPARE(got, body);
+        QCOMPARE(it.GetChunk(1024), QByteArray());
+        // The opening wait and Execute share one request.
+        QCOMPARE(m_server.requests(), QStringList{"/page.html"});
+        QCOMPARE(it.OpenURL(address), 0);
+    }
+
+    void run_data() {
+        QTest::addColumn<Run>("r");
+        const HttpAnswer gone{.body = picture(20000, 1), .type = "image/jpeg", .status = 404},
+            huge{.body = picture(1000001), .type = "image/jpeg"};
+        QList<HttpAnswer> twelve;
+        for (int i = 0; i < 12; ++i) {
+            twelve.append(jpeg(i, 15000));
+            twelve.last().delayMs = (12 - i) * 15; // later addresses answer sooner
+        }
+        // Each a third of the no-byte limit.
+        const HttpAnswer slow{.body = picture(20000), .type = "image/jpeg", .delayMs = 200};
+        const QList<HttpAnswer> big(6, jpeg(0, 300000));
+        QTest::newRow("bad pictures go on")
+            << Run{{jpeg(0, 9999), jpeg(1, 10000), {.body = QByteArray(20000, '<')}, gone, jpeg(2)},
+                   "-+--+"};
+        const QStringList names{"gone.jpg", "a%2F..%2Fpct.jpg", "q?x=1&y=a|b.jpg",
+                                QString(300, 'n') + ".jpg", "ok.jpg"};
+        QTest::newRow("address names")
+            << Run{{gone, jpeg(1), jpeg(2), jpeg(3), jpeg(4)}, "-++-+", names};
+        QTest::newRow("clash, whatever the case") << Run{
+            {jpeg(1), jpeg(2), jpeg(3)}, "+", {}, RunEnd::Clash, FileAlreadyExists, {"a8.JPG"}};
+        QTest::newRow("no answer stops the run")
+            << Run{{jpeg(1), {.never = true}, jpeg(3)}, "+", {}, RunEnd::Failed, NetTimeout};
+        QTest::newRow("settings file cannot be written")
+            << Run{{jpeg(1), jpeg(2)}, "+", {}, RunEnd::NoPath, PathNotFound};
+        QTest::newRow("list order whatever the answer order") << Run{twelve, QString(12, '+')};
+        // Fetched one after another these finish: fetching ahead must too.
+        QTest::newRow("one connection at a time") << Run{
+            QList<HttpAnswer>(10, slow), QString(10, '+'), {}, {}, 0, {}, Serving::OneAtATime};
+        QTest::newRow("other connections broken off") << Run{
+            QList<HttpAnswer>(10, jpeg()), QString(10, '+'), {}, {}, 0, {}, Serving::ResetOthers};
+        QTest::newRow("pictures beyond what may be held ahead")
+            << Run{big, "++++++", {}, {}, 0, {}, Serving::Together, 500000};
+        // Refused redirections, answers over the cap and connections broken
+        // off without a length are bad pictures; a redirection is followed at
+        // its headers, its body never waited for. The run goes on.
+        HttpAnswer hugeUnannounced = huge, whole = jpeg(1), cut{.body = picture(40000)};
+        hugeUnannounced.noLength = whole.noLength = cut.noLength = cut.reset = true;
+        whole.body += "\xFF\xD9";
+        cut.stallAfter = 20000;
+        cut.stallMs = 100;
+        const HttpAnswer toFtp{.status = 302, .location = "ftp://127.0.0.1/x.jpg"},
+            stuck{.body = "r", .status = 302, .location = "6.jpg", .stallAfter = 0},
+            moved{.status = 301, .location = "2.jpg"};
+        QTest::newRow("refused redirects, caps, cut short")
+            << Run{{toFtp, stuck, moved, huge, hugeUnannounced, cut, whole}, "-+----+"};
+    }
+
+    void run() {
+        QFETCH(Run, r);
+        const QString folder = m_dir.path() + '/' + QTest::currentDataTag();
+        QDir().mkpath(folder);
+        LocalHttpServer host;
+        host.setServing(r.serving);
+        const bool numbering = r.names.isEmpty();
+        DownloadJob job{.folder = folder + '/',
+                        .numbering = numbering,
+                        .prefix = "A",
+                        .number = "7",
+                        .mainFolder = "/m",
+                        .destFolder = "/d",
+                        .dataFolder = m_dir.path() + (r.end == RunEnd::NoPath ? "/gone/" : "/")};
+        for (int i = 0; i < r.answers.size(); ++i) {
+            const QString name = numbering ? QStringLiteral("%1.jpg").arg(i) : r.names[i];
+            host.answer("/p/" + QString(name).replace('|', "%7C"), r.answers[i]);
+            job.links.append({host.url("/p/" + name), "http://page/index.html"});
+        }
+        for (const QString &name : r.existing)
+            writeFile(folder + '/' + name, "the user's own file");
+        DownloadRun run;
+        if (r.aheadBytes > 0)
+            run.setAheadBytes(r.aheadBytes);
+        QString monitor, number = job.number;
+        const RunResult result = run.run(job, [&](const PictureReport &p) {
+            monitor += p.index != monitor.size() ? '?' : p.ok ? '+' : '-';
+            number = p.number;
+            return true;
+        });
+        QCOMPARE(monitor, r.monitor);
+        QCOMPARE(int(result.end), int(r.end));
+        QCOMPARE(result.err, r.err);
+        QCOMPARE(result.failures, r.monitor.count('-'));
+        // The files, each with its own picture; the user's untouched.
+        QStringList files = r.existing;
+        for (int i = 0; i < r.monitor.size(); ++i) {
+            if (r.monitor[i] != '+')
+                continue;
+            files.append(numbering
+                             ? QStringLiteral("A%1.jpg").arg(7 + r.monitor.first(i).count('+'))
+                             : safeFileName(r.names[i]));
+            if (r.answers[i].status == 200)
+                QCOMPARE(readFile(folder + '/' + files.last()), r.answers[i].body);
+        }
+        files.sort();
+        QCOMPARE(filesIn(folder), files);
+        for (const QString &name : r.existing)
+            QCOMPARE(readFile(folder + '/' + name), "the user's own file");
+        QCOMPARE(number, QString::number(7 + (numbering ? r.monitor.count('+') : 0)));
+        QStringList fields;
+        if (r.monitor.contains('+') && r.end != RunEnd::NoPath) {
+            QCOMPARE(readSettings(job.dataFolder, &fields), 0);
+            QCOMPARE(fields, (QStringList{"/m", "/d", "A", number}));
+        }
+        // A picture names its page (and the program, seen in open()).
+        QCOMPARE(host.header(host.requests().value(0), "Referer"), "http://page/index.html");
     }
 };
 
-QTEST_MAIN(TestWebRules)
+QTEST_MAIN(WebRulesTest)
 #include "tst_webrules.moc"

@@ -48,7 +48,7 @@ struct Edit {
     bool cancel = false;
 };
 
-class TestWebWindows : public QObject {
+class WebWindowsTest : public QObject {
     Q_OBJECT
     LocalHttpServer server;
     std::unique_ptr<QTemporaryDir> dir;
@@ -444,5 +444,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestWebWindows)
+QTEST_MAIN(WebWindowsTest)
 #include "tst_webwindows.moc"
