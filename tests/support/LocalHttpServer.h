@@ -28,6 +28,7 @@ struct HttpAnswer {
     bool reset = false;    // after the pause, break the connection off instead
     qint64 size = -1;      // instead of body: a JPEG start, then filler; -2: never ends
     bool noLength = false; // no Content-Length: the body ends with the connection
+    int brokenOff = 0;     // the first requests for it broken off unanswered
 };
 
 // A body that starts like a JPEG file, tagged so that files can be told apart.
@@ -197,7 +198,10 @@ private:
         m_requests.append(target);
         m_heads.insert(target, request.left(request.indexOf("\r\n\r\n")));
         const HttpAnswer a = m_answers.value(target, {.body = "Not Found", .status = 404});
+        const bool breakOff = m_requests.count(target) <= a.brokenOff;
         lock.unlock();
+        if (breakOff)
+            return resetConnection(socket);
         if (!a.never)
             QTimer::singleShot(a.delayMs, socket, [socket, a] { new AnswerSender(socket, a); });
     }

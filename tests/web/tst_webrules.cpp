@@ -303,6 +303,13 @@ private slots:
             QList<HttpAnswer>(10, slow), QString(10, '+'), {}, {}, 0, {}, Serving::OneAtATime};
         QTest::newRow("other connections broken off") << Run{
             QList<HttpAnswer>(10, jpeg()), QString(10, '+'), {}, {}, 0, {}, Serving::ResetOthers};
+        // The first picture's fetch ahead and its first try alone both broken
+        // off (each with the network layer's own try again): the later ones
+        // are fetched as if nothing had been fetched ahead.
+        HttpAnswer brokenOff = jpeg();
+        brokenOff.brokenOff = 4;
+        QTest::newRow("broken off until the second try alone")
+            << Run{{brokenOff, jpeg(), jpeg()}, "+++"};
         QTest::newRow("pictures beyond what may be held ahead")
             << Run{big, "++++++", {}, {}, 0, {}, Serving::Together, 500000};
         // Refused redirections, answers over the cap and connections broken

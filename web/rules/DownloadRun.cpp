@@ -113,7 +113,8 @@ RunResult DownloadRun::run(const DownloadJob &job,
     const auto start = [&](int j) {
         requests[j].reset(m_transfer->startPicture(job.links[j].address, job.links[j].page,
                                                    ahead > 1 ? &budget : nullptr));
-        ++started;
+        // A picture fetched again starts where it stood, not one further.
+        started = j + 1;
     };
     for (int i = 0; i < count; ++i) {
         while (started < count && started < i + ahead &&
