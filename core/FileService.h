@@ -38,6 +38,16 @@ bool writeAll(int fd, const char *data, qint64 size);
 int openForReading(const QString &path, QFile *file, FileIdentity *identity = nullptr,
                    bool followLinks = true);
 
+// Makes a new file at the path and has fill write its content into it. Never
+// replaces anything at the path, a link included, nor a file that appeared a
+// moment ago. The file starts with the permission bits given, narrowed by the
+// process's mask (where the system has them). When fill returns an error
+// number (not 0), or the file cannot be closed, the file made here is
+// removed. Returns FileAlreadyExists, PathNotFound when its folder does not
+// exist, fill's error or GeneralFailure.
+using NewFileFill = std::function<int(QFile &file)>;
+int createNewFile(const QString &path, const NewFileFill &fill, unsigned permissions = 0666);
+
 // Copies and deletions of the user's files, by the bytes of their paths.
 // Every failure comes back as an error number; nothing is ever replaced.
 class FileService {
