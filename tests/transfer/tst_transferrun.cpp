@@ -4,12 +4,10 @@
 #include "core/DataFile.h"
 #include "core/Errors.h"
 #include "core/FileService.h"
-#include "settings/rules/SettingsFile.h"
 #include "tests/support/TestFiles.h"
 #include "transfer/rules/TransferRun.h"
 
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <sys/stat.h>
 
@@ -22,16 +20,9 @@ static struct stat statOf(const QString &path) {
     return st;
 }
 
-// x.jpg (private) and y.gif (empty, open to all).
-static void makeSources(const QString &folder) {
-    writeFile(folder + "/x.jpg", "xxxx");
-    writeFile(folder + "/y.gif", "");
-    ::chmod(QFile::encodeName(folder + "/x.jpg").constData(), 0600);
-    ::chmod(QFile::encodeName(folder + "/y.gif").constData(), 0666);
-}
-
-// A run of x.jpg and y.gif: what is set up, the prefix and number typed, the
-// copies made (new names), the error that ends the run.
+// A run of x.jpg (private) and y.gif (empty, open to all): what is set up, the
+// prefix and number typed, the new names of the copies made, the error that
+// ends the run.
 struct Row {
     QString setup, prefix, number;
     QStringList copies;
@@ -51,7 +42,7 @@ private slots:
         row("through zero", {"", "A", "-1", {"A-1.jpg", "A0.gif"}});
         row("sign, blanks", {"", "A", " +5\t", {"A5.jpg", "A6.gif"}});
         row("15 digits",
-            {"", "A", "999999999999990", {"A999999999999990.jpg", "A999999999999991.gif"}});
+            {"", "A", "999999999999998", {"A999999999999998.jpg", "A999999999999999.gif"}});
         row("destination at a root", {"root", "A", "1", two});
         row("across file systems", {"shm", "A", "1", two});
         // Another copy of the program starting removes what it takes for
@@ -65,12 +56,9 @@ private slots:
         row("copy fails", {"copy", "A", "1", one, GeneralFailure});
         row("settings not writable", {"settings", "A", "1", one, GeneralFailure});
         row("no destination folder", {"dest", "A", "1", {}, PathNotFound});
-        for (const auto &[name, number] : {std::pair{"abc", "abc"},
-                                           {"blanks", "  "},
-                                           {"fraction", "1.5"},
-                                           {"16 digits", "1000000000000000"},
-                                           {"no number", ""}})
-            row(name, {"", "A", number, {}, TypeMismatch});
+        for (const char *number : {"abc", "  ", "1.5", "1000000000000000", ""})
+            row(qPrintable("number '" + QString(number) + "'"),
+                {"", "A", number, {}, TypeMismatch});
         row("separator in the prefix", {"", "../A", "1", {}, TypeMismatch});
     }
 
@@ -79,10 +67,13 @@ private slots:
         QTemporaryDir dir, shm("/dev/shm/pomiv-XXXXXX");
         const QString src = r.setup == "shm" ? shm.path() : dir.filePath("src");
         const QString dst = dir.filePath("dst"), app = dir.filePath("app/");
-        makeSources(src);
-        QDir().mkpath(dst);
+        writeFile(src + "/x.jpg", "xxxx");
+        writeFile(src + "/y.gif", "");
         writeFile(app + "pmvf2.ini", QByteArray(300, 'o'));
-        ::chmod(QFile::encodeName(app + "pmvf2.ini").constData(), 0640);
+        for (const auto &[path, mode] :
+             {std::pair{src + "/x.jpg", 0600}, {src + "/y.gif", 0666}, {app + "pmvf2.ini", 0640}})
+            ::chmod(QFile::encodeName(path).constData(), mode);
+        QDir().mkpath(dst);
         if (r.setup.contains("clash"))
             writeFile(dst + "/A2.gif", "old");
         if (r.setup == "link")
@@ -97,7 +88,7 @@ private slots:
                               r.setup == "settings" ? dir.filePath("gone/") : app};
 
         // The progress is set before each copy, the copy reported after it;
-        // the settings file is a new file at every write, never written into.
+        // each write of the settings file puts a new file in place.
         QStringList events;
         QList<ino_t> settingsFiles;
         TransferRun run;
@@ -109,14 +100,13 @@ private slots:
             events << QFileInfo(from).fileName() + '>' + to.mid(dir.path().size());
             settingsFiles << statOf(app + "pmvf2.ini").st_ino;
             if (r.setup == "taken")
-                removeStaleTemporaries(app, {settingsFileName});
+                removeStaleTemporaries(app, {"pmvf2.ini"});
             return r.setup == "copy" && from.endsWith("y.gif") ? int(GeneralFailure) : 0;
         });
         const TransferResult result = run.run(job);
         FileService::setCopyFaultForTests(nullptr);
         QCOMPARE(result.err, r.err);
         QCOMPARE(result.copied, r.copies.size());
-
         QStringList expected;
         QString number = r.number;
         for (int k = 0; k < r.copies.size(); ++k) {
@@ -138,20 +128,20 @@ private slots:
         }
         const bool clash = r.setup.contains("clash");
         QCOMPARE(filesIn(dst), r.copies + (clash ? QStringList{"A2.gif"} : QStringList()));
-        QCOMPARE(readFile(dst + "/A2.gif"), QByteArray(r.setup.contains("clash") ? "old" : ""));
+        QCOMPARE(readFile(dst + "/A2.gif"), QByteArray(clash ? "old" : ""));
 
         // The number reached is stored after every copy, with the folders, in
-        // a file that keeps its permissions; nothing is left beside it. No
+        // a file that keeps its permissions, with nothing left beside it; no
         // folder is made for it.
-        const QByteArray stored = r.copies.isEmpty() || r.setup == "settings"
-                                      ? QByteArray(300, 'o')
-                                      : formatSettingsLine({"/m", dest, r.prefix, number}).toUtf8();
-        QVERIFY(!QFileInfo::exists(dir.filePath("gone")));
-        QCOMPARE(readFile(app + "pmvf2.ini"), stored);
+        const bool stored = !r.copies.isEmpty() && r.setup != "settings";
+        QCOMPARE(readFile(app + "pmvf2.ini"),
+                 stored ? formatSettingsLine({"/m", dest, r.prefix, number}).toUtf8()
+                        : QByteArray(300, 'o'));
         QCOMPARE(statOf(app + "pmvf2.ini").st_mode & 0777, 0640u);
         QCOMPARE(filesIn(app), QStringList{"pmvf2.ini"});
+        QVERIFY(!QFileInfo::exists(dir.filePath("gone")));
         settingsFiles << statOf(app + "pmvf2.ini").st_ino;
-        for (int i = 1; i < r.copies.size() + 1 && r.setup != "settings"; ++i)
+        for (int i = 1; stored && i <= r.copies.size(); ++i)
             QVERIFY(settingsFiles[i] != settingsFiles[i - 1]);
     }
 };
