@@ -26,6 +26,19 @@ void FileService::setCopyFaultForTests(CopyFault fault) {
     copyFault() = std::move(fault);
 }
 
+NewFile::NewFile(int handle) : m_handle(handle) {}
+
+NewFile::~NewFile() = default;
+
+QIODevice *NewFile::device() {
+    if (!m_file) {
+        m_file = std::make_unique<QFile>();
+        m_file->open(m_handle, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                     QFileDevice::DontCloseHandle);
+    }
+    return m_file->isOpen() ? m_file.get() : nullptr;
+}
+
 #ifdef Q_OS_UNIX
 
 static FileIdentity identityOf(const struct stat &st) {
@@ -172,10 +185,8 @@ int createNewFile(const QString &path, const NewFileFill &fill, unsigned permiss
     }
     int result = GeneralFailure;
     {
-        QFile file;
-        if (file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
-                      QFileDevice::DontCloseHandle))
-            result = fill(file);
+        NewFile file(fd);
+        result = fill(file);
     }
     if (::close(fd) != 0 && result == Ok)
         result = GeneralFailure;
@@ -200,7 +211,7 @@ int FileService::copyFile(const QString &source, const QString &destination) con
     // set again, as the process's mask may have narrowed them.
     const int result = createNewFile(
         destination,
-        [&](QFile &out) {
+        [&](NewFile &out) {
             if (copyFault()) {
                 if (const int fault = copyFault()(source, destination))
                     return fault;
@@ -291,7 +302,11 @@ int createNewFile(const QString &path, const NewFileFill &fill, unsigned) {
             return FileAlreadyExists;
         return folderOfExists(path) ? GeneralFailure : PathNotFound;
     }
-    int result = fill(file);
+    int result = GeneralFailure;
+    {
+        NewFile device(file.handle());
+        result = fill(device);
+    }
     file.close();
     if (result == Ok && file.error() != QFileDevice::NoError)
         result = GeneralFailure;
@@ -305,19 +320,20 @@ int FileService::copyFile(const QString &source, const QString &destination) con
         return PathNotFound;
     QFile in;
     const int opened = openForReading(source, &in);
-    return createNewFile(destination, [&](QFile &out) {
+    return createNewFile(destination, [&](NewFile &file) {
         if (copyFault()) {
             if (const int fault = copyFault()(source, destination))
                 return fault;
         }
-        if (opened != Ok)
+        QIODevice *out = file.device();
+        if (opened != Ok || !out)
             return int(GeneralFailure);
         QByteArray block(256 * 1024, Qt::Uninitialized);
         for (;;) {
             const qint64 got = in.read(block.data(), block.size());
             if (got <= 0)
                 return got == 0 ? int(Ok) : int(GeneralFailure);
-            if (out.write(block.constData(), got) != got)
+            if (out->write(block.constData(), got) != got)
                 return int(GeneralFailure);
         }
     });

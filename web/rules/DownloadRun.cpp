@@ -149,8 +149,9 @@ RunResult DownloadRun::run(const DownloadJob &job,
             (!request->endedByClose() || endsWhole(head, body.last(64), body.size())) &&
             fileNameFits(fileName);
         if (good) {
-            const int writeErr = createNewFile(target, [&](QFile &file) {
-                return body.writeTo(&file) ? int(Ok) : int(GeneralFailure);
+            const int writeErr = createNewFile(target, [&](NewFile &file) {
+                QIODevice *device = file.device();
+                return device && body.writeTo(device) ? int(Ok) : int(GeneralFailure);
             });
             if (writeErr) {
                 const RunEnd end = writeErr == FileAlreadyExists ? RunEnd::Clash
