@@ -238,16 +238,36 @@ void pmvmin::f_open() {
     AppDir = appDirFor(programDir());
     removeStaleTemporaries(AppDir,
                            {QLatin1String(settingsFileName), QLatin1String(PomiIni::fileName)});
+    readSettingsInto(4);
+}
+
+int pmvmin::readSettingsInto(int wanted) {
     QStringList fields;
-    const int err = readSettings(AppDir, &fields);
-    if (fields.size() > 0)
+    const int err = readSettings(AppDir, &fields, wanted);
+    if (!fields.value(0).isEmpty())
         MainFolder = fields[0];
-    if (fields.size() > 1)
+    if (!fields.value(1).isEmpty())
         DestFolder = fields[1];
-    if (err != Ok)
-        return;
-    tx[1]->setText(fields[2]);
-    tx[2]->setText(fields[3]);
+    if (err == Ok && wanted > 3) {
+        tx[1]->setText(fields[2]);
+        tx[2]->setText(fields[3]);
+    }
+    return err;
+}
+
+SettingsRecord pmvmin::settingsRecord() const {
+    return {MainFolder, DestFolder, tx[1]->text(), tx[2]->text()};
+}
+
+int pmvmin::saveSettings(const QString &mainFolder, const QString &destFolder) {
+    SettingsRecord record = settingsRecord();
+    record.mainFolder = mainFolder;
+    record.destFolder = destFolder;
+    if (const int err = f_save(AppDir, record))
+        return err;
+    MainFolder = mainFolder;
+    DestFolder = destFolder;
+    return Ok;
 }
 
 void pmvmin::updateViewButton() {
@@ -314,9 +334,7 @@ void pmvmin::sr_Click(int index) {
 }
 
 bool pmvmin::showFolder(const QString &folder, QWidget *reporter) {
-    const Volumes &volumes = Volumes::instance();
-    const QString drive = volumes.driveOf(folder);
-    if (!folder.isEmpty() && !drive.isEmpty() && !volumes.isReady(drive)) {
+    if (!folder.isEmpty() && !FolderDrive(folder).isReady()) {
         message(reporter ? reporter : this, jp("ドライブの準備ができていません"));
         return false;
     }

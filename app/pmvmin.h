@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/rules/SettingsFile.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -103,6 +105,22 @@ public:
 
     // Reads the settings file into the shared values and the transfer fields.
     void f_open();
+
+    // Reads the settings file's folders (wanted 2) or all four fields into
+    // the shared folders and the name prefix and number fields: a folder the
+    // file holds, not empty, becomes the shared one (an empty field stands for
+    // the start-up folder, which is or will be in its place); the prefix and
+    // the number come only from a complete file. Returns the error number.
+    int readSettingsInto(int wanted);
+
+    // The settings record as it stands: the shared folders, the name prefix
+    // and the number fields. The one place that assembles it.
+    SettingsRecord settingsRecord() const;
+
+    // Writes the settings file with these folders and the name prefix and
+    // number fields; once written, the shared folders take them, so the file
+    // and they agree. Returns the error number (nothing changes then).
+    int saveSettings(const QString &mainFolder, const QString &destFolder);
 
     // Enables the view button exactly when the file list has an entry.
     void updateViewButton();

@@ -95,10 +95,7 @@ void benchExtract() {
 // The links of one download run against the server at base.
 DownloadJob jobFor(const QString &base, const QString &folder, const QStringList &paths) {
     DownloadJob job{.folder = folder,
-                    .prefix = QStringLiteral("B"),
-                    .number = QStringLiteral("1"),
-                    .mainFolder = folder,
-                    .destFolder = folder,
+                    .settings = {folder, folder, QStringLiteral("B"), QStringLiteral("1")},
                     .dataFolder = AppDir};
     for (const QString &path : paths)
         job.links.append({base + path, base + QStringLiteral("/index.html")});

@@ -29,9 +29,7 @@ FolderList::FolderList(QWidget *parent) : QListWidget(parent) {
 
 int FolderList::setPath(const QString &path) {
     const QString clean = cleanFolderPath(QDir(path).absolutePath());
-    const Volumes &volumes = Volumes::instance();
-    const QString drive = volumes.driveOf(clean);
-    if (!drive.isEmpty() && !volumes.isReady(drive))
+    if (!FolderDrive(clean).isReady())
         return DeviceUnavailable;
     if (!QFileInfo(clean).isDir())
         return PathNotFound;

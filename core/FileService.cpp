@@ -26,6 +26,19 @@ void FileService::setCopyFaultForTests(CopyFault fault) {
     copyFault() = std::move(fault);
 }
 
+NewFile::NewFile(int handle) : m_handle(handle) {}
+
+NewFile::~NewFile() = default;
+
+QIODevice *NewFile::device() {
+    if (!m_file) {
+        m_file = std::make_unique<QFile>();
+        m_file->open(m_handle, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                     QFileDevice::DontCloseHandle);
+    }
+    return m_file->isOpen() ? m_file.get() : nullptr;
+}
+
 #ifdef Q_OS_UNIX
 
 static FileIdentity identityOf(const struct stat &st) {
@@ -158,44 +171,57 @@ static int copyRefused(const QByteArray &from, const QByteArray &to) {
     return ::lstat(to.constData(), &st) == 0 ? FileAlreadyExists : GeneralFailure;
 }
 
+int createNewFile(const QString &path, const NewFileFill &fill, unsigned permissions) {
+    // The file is created here or not at all; a link at the path counts as a
+    // file.
+    const QByteArray native = systemPath(path);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          mode_t(permissions & 07777));
+    if (fd < 0) {
+        struct stat st {};
+        if (errno == EEXIST || ::lstat(native.constData(), &st) == 0)
+            return FileAlreadyExists;
+        return folderOfExists(native) ? GeneralFailure : PathNotFound;
+    }
+    int result = GeneralFailure;
+    {
+        NewFile file(fd);
+        result = fill(file);
+    }
+    if (::close(fd) != 0 && result == Ok)
+        result = GeneralFailure;
+    // What is cut short is not left behind: the file is the one made here.
+    if (result != Ok)
+        ::unlink(native.constData());
+    return result;
+}
+
 int FileService::copyFile(const QString &source, const QString &destination) const {
     // Only the opens are asked on the way to a copy; what went wrong is
     // looked into when one fails.
     const QByteArray from = systemPath(source);
-    const QByteArray to = systemPath(destination);
     struct stat st {};
     int err = Ok;
     const int in = openRegular(from, true, &st, &err);
     if (in < 0)
-        return copyRefused(from, to);
-    // The destination is created here or not at all, so an existing file is
-    // never replaced, nor one that appeared a moment ago; a link there counts
-    // as a file. It starts with the source's permissions, never more open.
-    const int out =
-        ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
-    if (out < 0) {
-        const int e = errno;
-        ::close(in);
-        return e == EEXIST ? FileAlreadyExists : copyRefused(from, to);
-    }
-    int result = copyFault() ? copyFault()(source, destination) : Ok;
-    // Left to the system to write out, as any file copy is: a run of
-    // thousands of copies must not wait on the disk after each one. The
-    // permissions are set again, as the process's mask may have narrowed
-    // them.
-    if (result == Ok) {
-        bool ok = copyData(in, out);
-        ok = ::fchmod(out, st.st_mode & 0777) == 0 && ok;
-        ok = ::close(out) == 0 && ok;
-        if (!ok)
-            result = GeneralFailure;
-    } else {
-        ::close(out);
-    }
+        return copyRefused(from, systemPath(destination));
+    // The copy starts with the source's permissions, never more open. Left to
+    // the system to write out, as any file copy is: a run of thousands of
+    // copies must not wait on the disk after each one. The permissions are
+    // set again, as the process's mask may have narrowed them.
+    const int result = createNewFile(
+        destination,
+        [&](NewFile &out) {
+            if (copyFault()) {
+                if (const int fault = copyFault()(source, destination))
+                    return fault;
+            }
+            const bool ok =
+                copyData(in, out.handle()) && ::fchmod(out.handle(), st.st_mode & 0777) == 0;
+            return ok ? int(Ok) : int(GeneralFailure);
+        },
+        st.st_mode & 0777);
     ::close(in);
-    // A copy cut short is not left behind: the file is the one made here.
-    if (result != Ok)
-        ::unlink(to.constData());
     return result;
 }
 
@@ -269,20 +295,48 @@ static bool folderOfExists(const QString &path) {
     return QFileInfo(QFileInfo(path).absolutePath()).isDir();
 }
 
+int createNewFile(const QString &path, const NewFileFill &fill, unsigned) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
+            return FileAlreadyExists;
+        return folderOfExists(path) ? GeneralFailure : PathNotFound;
+    }
+    int result = GeneralFailure;
+    {
+        NewFile device(file.handle());
+        result = fill(device);
+    }
+    file.close();
+    if (result == Ok && file.error() != QFileDevice::NoError)
+        result = GeneralFailure;
+    if (result != Ok)
+        file.remove();
+    return result;
+}
+
 int FileService::copyFile(const QString &source, const QString &destination) const {
     if (!folderOfExists(source) || !folderOfExists(destination))
         return PathNotFound;
-    const QFileInfo dest(destination);
-    if (dest.exists() || dest.isSymLink())
-        return FileAlreadyExists;
-    if (copyFault()) {
-        if (const int err = copyFault()(source, destination))
-            return err;
-    }
-    if (!QFileInfo(source).isFile())
-        return GeneralFailure;
-    // QFile::copy never replaces an existing file.
-    return QFile::copy(source, destination) ? Ok : GeneralFailure;
+    QFile in;
+    const int opened = openForReading(source, &in);
+    return createNewFile(destination, [&](NewFile &file) {
+        if (copyFault()) {
+            if (const int fault = copyFault()(source, destination))
+                return fault;
+        }
+        QIODevice *out = file.device();
+        if (opened != Ok || !out)
+            return int(GeneralFailure);
+        QByteArray block(256 * 1024, Qt::Uninitialized);
+        for (;;) {
+            const qint64 got = in.read(block.data(), block.size());
+            if (got <= 0)
+                return got == 0 ? int(Ok) : int(GeneralFailure);
+            if (out->write(block.constData(), got) != got)
+                return int(GeneralFailure);
+        }
+    });
 }
 
 int FileService::getFile(const QString &path) const {

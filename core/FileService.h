@@ -3,8 +3,10 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QFile;
+class QIODevice;
 
 namespace pomiv {
 
@@ -37,6 +39,35 @@ bool writeAll(int fd, const char *data, qint64 size);
 // opened file's.
 int openForReading(const QString &path, QFile *file, FileIdentity *identity = nullptr,
                    bool followLinks = true);
+
+// A file createNewFile has just made, open for writing.
+class NewFile {
+public:
+    explicit NewFile(int handle);
+    ~NewFile();
+    NewFile(const NewFile &) = delete;
+    NewFile &operator=(const NewFile &) = delete;
+
+    // The system's descriptor of the file, for copying inside the system.
+    int handle() const { return m_handle; }
+    // The file as a device, made on first use (which costs system calls a
+    // plain copy does without); null when it cannot be.
+    QIODevice *device();
+
+private:
+    int m_handle;
+    std::unique_ptr<QFile> m_file;
+};
+
+// Makes a new file at the path and has fill write its content into it. Never
+// replaces anything at the path, a link included, nor a file that appeared a
+// moment ago. The file starts with the permission bits given, narrowed by the
+// process's mask (where the system has them). When fill returns an error
+// number (not 0), or the file cannot be closed, the file made here is
+// removed. Returns FileAlreadyExists, PathNotFound when its folder does not
+// exist, fill's error or GeneralFailure.
+using NewFileFill = std::function<int(NewFile &file)>;
+int createNewFile(const QString &path, const NewFileFill &fill, unsigned permissions = 0666);
 
 // Copies and deletions of the user's files, by the bytes of their paths.
 // Every failure comes back as an error number; nothing is ever replaced.

@@ -54,6 +54,12 @@ QString Volumes::driveOf(const QString &path) const {
     return best;
 }
 
+FolderDrive::FolderDrive(const QString &folder) : m_drive(Volumes::instance().driveOf(folder)) {}
+
+bool FolderDrive::isReady() const {
+    return m_drive.isEmpty() || Volumes::instance().isReady(m_drive);
+}
+
 QString Volumes::currentFolder(const QString &root) const {
     const QString start = startupFolder();
     if (driveOf(start) == root)

@@ -37,6 +37,18 @@ public:
     static void setInstance(std::unique_ptr<Volumes> volumes);
 };
 
+// The drive that holds a folder, looked up once, and whether it can be read
+// now, asked anew each time: a run that checks before every file pays for the
+// look-up once. A folder on no known drive counts as ready.
+class FolderDrive {
+public:
+    explicit FolderDrive(const QString &folder);
+    bool isReady() const;
+
+private:
+    QString m_drive;
+};
+
 // The real drives: mounted volumes as the system reports them.
 class SystemVolumes : public Volumes {
 public:

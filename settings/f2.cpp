@@ -9,7 +9,6 @@
 #include "core/Errors.h"
 #include "core/Volumes.h"
 #include "settings/Shared.h"
-#include "settings/rules/SettingsFile.h"
 
 #include <QFileInfo>
 #include <QGroupBox>
@@ -105,20 +104,7 @@ void f2::Form_Load() {
     d3[0]->setText(d2[0]->path());
     d3[1]->setText(d2[0]->path());
 
-    // An empty field of the file stands for the start-up folder, which the
-    // main window has already put in its place; it must not wipe the folder
-    // out, or closing without saving would change it.
-    const QString mainBefore = MainFolder;
-    const QString destBefore = DestFolder;
-    QStringList fields;
-    const int err = readSettings(AppDir, &fields, 2);
-    MainFolder = fields.value(0);
-    DestFolder = fields.value(1);
-    if (MainFolder.isEmpty())
-        MainFolder = mainBefore;
-    if (DestFolder.isEmpty())
-        DestFolder = destBefore;
-    if (err != Ok)
+    if (!m_main || m_main->readSettingsInto(2) != Ok)
         return;
 
     d1[0]->setDrive(MainFolder);
@@ -150,15 +136,10 @@ void f2::d2_Change(int index) {
 void f2::OKB_Click() {
     if (!m_main)
         return;
-    const QString mainFolder = d3[0]->text();
-    const QString destFolder = d3[1]->text();
-    if (const int err = f_save(
-            AppDir, {mainFolder, destFolder, m_main->tx[1]->text(), m_main->tx[2]->text()})) {
+    if (const int err = m_main->saveSettings(d3[0]->text(), d3[1]->text())) {
         message(this, errorText(err));
         return;
     }
-    MainFolder = mainFolder;
-    DestFolder = destFolder;
 
     // The main window follows only when the folder can be shown there; its
     // lists stay where they were otherwise.

@@ -7,17 +7,13 @@
 #include "controls/FolderList.h"
 #include "controls/MessageBox.h"
 #include "core/Errors.h"
-#include "core/FileService.h"
 #include "core/Paths.h"
 #include "settings/Shared.h"
-#include "settings/rules/NumberedNames.h"
-#include "settings/rules/SettingsFile.h"
+#include "transfer/rules/TransferRun.h"
 
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
-
-#include <optional>
 
 namespace pomiv {
 
@@ -63,43 +59,30 @@ void pmvmin::st_Click() {
         return;
     }
 
+    if (DestFolder.isEmpty())
+        DestFolder = tx[0]->text();
+
     // The run holds the window until it ends: no events are handled in
     // between, only the progress bar is repainted. The first failure ends it.
-    const int err = [&]() -> int {
-        const FileService files;
-        SettingsRun settings(AppDir);
-        std::optional<qint64> number;
-        for (int k = 0; k < n; ++k) {
-            s->setValue(k);
-            s->repaint();
-            if (DestFolder.isEmpty())
-                DestFolder = tx[0]->text();
-            if (!number) {
-                number = parseRunningNumber(tx[2]->text());
-                // A prefix with a separator would copy into another folder.
-                if (!number || holdsPathSeparator(tx[1]->text()))
-                    return TypeMismatch;
-            }
-            const QString newName = numberedName(tx[1]->text(), *number, names[k]);
-            if (const int e = files.copyFile(joinPath(tx[0]->text(), names[k]),
-                                             joinPath(DestFolder, newName)))
-                return e;
-            d4->addItem(newName);
-            ++*number;
-            tx[2]->setText(numberText(*number));
-            // A settings file that cannot be written ends the run without a
-            // message, whatever the reason.
-            if (settings.f_save({MainFolder, DestFolder, tx[1]->text(), tx[2]->text()}) != Ok)
-                return GeneralFailure;
-        }
+    TransferRun run;
+    run.starting = [this](int k) {
+        s->setValue(k);
+        s->repaint();
+    };
+    run.copied = [this](const CopiedFile &file) {
+        d4->addItem(file.name);
+        tx[2]->setText(file.number);
+    };
+    int err = run.run({names, tx[0]->text(), settingsRecord(), AppDir}).err;
+    if (err == Ok) {
         d1->setDrive(DestFolder);
-        if (const int e = d2->setPath(DestFolder))
-            return e;
+        err = d2->setPath(DestFolder);
+    }
+    if (err == Ok) {
         d3->refresh();
         s->setValue(0);
         d4->clear();
-        return Ok;
-    }();
+    }
 
     switch (err) {
     case TypeMismatch:

@@ -452,10 +452,7 @@ void INTE::Command1_Click() {
     DownloadJob job;
     job.folder = ft->text().isEmpty() ? m_main->tx[0]->text() : ft->text();
     job.numbering = op1[0]->isChecked();
-    job.prefix = m_main->tx[1]->text();
-    job.number = m_main->tx[2]->text();
-    job.mainFolder = MainFolder;
-    job.destFolder = DestFolder;
+    job.settings = m_main->settingsRecord();
     job.dataFolder = AppDir;
     for (int i = 0; i < L1->count(); ++i)
         job.links.append({L1->item(i)->text(), L1->item(i)->data(Qt::UserRole).toString()});

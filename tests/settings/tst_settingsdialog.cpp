@@ -11,12 +11,10 @@
 #include "settings/rules/SettingsFile.h"
 #include "tests/support/TestSupport.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace pomiv;
 using namespace pomiv::test;
@@ -86,15 +84,13 @@ private slots:
             writeFile(settingsFilePath(AppDir),
                       formatSettingsLine({path(saved[0]), path(saved[1]), "A", "1"}).toUtf8());
         const QByteArray before = readFile(settingsFilePath(AppDir));
-        QString folders[2];
-        for (int i = 0; i < 2; ++i)
-            folders[i] = saved.value(i).isEmpty() ? path("volA/start") : path(saved[i]);
+        const QString start = path("volA/start");
+        const QString folders[] = {saved.value(0).isEmpty() ? start : path(saved[0]),
+                                   saved.value(1).isEmpty() ? start : path(saved[1])};
         MainFolder = folders[0];
         DestFolder = folders[1];
 
         pmvmin window; // as after start-up, on MainFolder where it can
-        window.tx[1]->setText("A");
-        window.tx[2]->setText("1");
         window.d2->setPath(MainFolder);
         const QString shownBefore = window.d2->path();
         window.show();
@@ -107,7 +103,7 @@ private slots:
         QStringList shown(folders[0].startsWith(path("volC")) ? 1 : 0, notReady);
         for (int i = 0; i < 2; ++i) {
             QCOMPARE(dialog->d1[i]->drive(), Volumes::instance().driveOf(folders[i]));
-            QCOMPARE(dialog->d2[i]->path(), loads ? folders[i] : path("volA/start"));
+            QCOMPARE(dialog->d2[i]->path(), loads ? folders[i] : start);
             QCOMPARE(dialog->d3[i]->text(), dialog->d2[i]->path());
             // Another drive opens on its root.
             dialog->d1[i]->setDrive(path("volB"));
@@ -118,14 +114,12 @@ private slots:
         }
         const QString mainFolder = path(main), destFolder = path("volB/other");
         const bool picked = main == "volB/pics";
-        if (picked) {
+        if (picked)
             dialog->d2[0]->setPath(mainFolder);
-        } else {
-            dialog->d3[0]->clear();
-            QTest::keyClicks(dialog->d3[0], mainFolder);
+        for (int i = picked ? 1 : 0; i < 2; ++i) {
+            dialog->d3[i]->clear();
+            QTest::keyClicks(dialog->d3[i], i ? destFolder : mainFolder);
         }
-        dialog->d3[1]->clear();
-        QTest::keyClicks(dialog->d3[1], destFolder);
         // The menu item again brings this dialog forward without loading it again.
         window.m1_1->trigger();
         QCOMPARE(topLevels<f2>(), QList<f2 *>{dialog});
@@ -148,10 +142,9 @@ private slots:
         QCOMPARE(readFile(settingsFilePath(AppDir)),
                  written ? formatSettingsLine({mainFolder, destFolder, "img", "120"}).toUtf8()
                          : before);
-        QCOMPARE(MainFolder, written ? mainFolder : folders[0]);
-        QCOMPARE(DestFolder, written ? destFolder : folders[1]);
-        QCOMPARE(window.fr[1]->text(), written ? mainFolder : QString());
-        QCOMPARE(window.fr[0]->text(), written ? destFolder : QString());
+        const QStringList now{MainFolder, DestFolder, window.fr[1]->text(), window.fr[0]->text()};
+        QCOMPARE(now, written ? QStringList({mainFolder, destFolder, mainFolder, destFolder})
+                              : QStringList({folders[0], folders[1], "", ""}));
         QCOMPARE(window.d1->drive(), Volumes::instance().driveOf(window.d2->path()));
         QCOMPARE(window.d2->path(), written && picked ? mainFolder : shownBefore);
         QCOMPARE(window.d3->names(), written && picked ? QStringList{"a.jpg"} : QStringList());

@@ -336,10 +336,7 @@ private slots:
         const bool numbering = r.names.isEmpty();
         DownloadJob job{.folder = folder + '/',
                         .numbering = numbering,
-                        .prefix = "A",
-                        .number = "7",
-                        .mainFolder = "/m",
-                        .destFolder = "/d",
+                        .settings = {"/m", "/d", "A", "7"},
                         .dataFolder = m_dir.path() + (r.end == RunEnd::NoPath ? "/gone/" : "/")};
         for (int i = 0; i < r.answers.size(); ++i) {
             const QString name = numbering ? QStringLiteral("%1.jpg").arg(i) : r.names[i];
@@ -351,7 +348,7 @@ private slots:
         DownloadRun run;
         if (r.aheadBytes > 0)
             run.setAheadBytes(r.aheadBytes);
-        QString monitor, number = job.number;
+        QString monitor, number = job.settings.number;
         const RunResult result = run.run(job, [&](const PictureReport &p) {
             monitor += p.index != monitor.size() ? '?' : p.ok ? '+' : '-';
             number = p.number;

@@ -1,6 +1,7 @@
 #include "web/rules/DownloadRun.h"
 
 #include "core/Errors.h"
+#include "core/FileService.h"
 #include "core/Paths.h"
 #include "core/Volumes.h"
 #include "net/InternetTransfer.h"
@@ -36,30 +37,6 @@ private:
     QSet<QString> m_names;
 };
 
-// Creates the file with the body, never replacing one; a write that fails
-// removes what it wrote.
-int writeNewFile(const QString &path, const BodyPieces &body) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
-            return FileAlreadyExists;
-        if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
-            return PathNotFound;
-        return GeneralFailure;
-    }
-    if (!body.writeTo(&file) || !file.flush()) {
-        file.close();
-        file.remove();
-        return GeneralFailure;
-    }
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
-        file.remove();
-        return GeneralFailure;
-    }
-    return Ok;
-}
-
 // Failures that fetching ahead may cause and fetching one at a time not: a
 // server that serves one connection at a time, or refuses more.
 bool mayBeFromFetchingAhead(const NetRequest &request) {
@@ -85,24 +62,23 @@ DownloadRun::~DownloadRun() = default;
 
 RunResult DownloadRun::run(const DownloadJob &job,
                            const std::function<bool(const PictureReport &)> &report) {
-    if (job.number.isEmpty() || job.prefix.isEmpty())
+    if (job.settings.number.isEmpty() || job.settings.prefix.isEmpty())
         return {RunEnd::Unnamed};
     qint64 number = 0;
-    if (const int err = parseNumberField(job.number, &number))
+    if (const int err = parseNumberField(job.settings.number, &number))
         return {err == TypeMismatch ? RunEnd::TypeMismatch : RunEnd::Failed, err};
     const int count = int(job.links.size());
     if (count == 0)
         return {RunEnd::NoLinks};
 
     const QString &folder = job.folder;
-    QString numberText = job.number;
+    SettingsRecord record = job.settings;
     RunResult result;
     FolderNames existing(folder);
     // The settings file is rewritten after every good picture.
     SettingsRun settings(job.dataFolder);
-    // The drive is looked up once; whether it is ready, before every file.
-    const Volumes &volumes = Volumes::instance();
-    const QString drive = volumes.driveOf(folder);
+    // Whether the folder's drive is ready is asked before every file.
+    const FolderDrive drive(folder);
 
     // Later pictures are fetched ahead, within a count and a byte budget,
     // while each is saved in list order.
@@ -153,11 +129,11 @@ RunResult DownloadRun::run(const DownloadJob &job,
 
         const QString name = addressName(job.links[i].address);
         const QString fileName =
-            job.numbering ? numberedName(job.prefix, number) : safeFileName(name);
+            job.numbering ? numberedName(record.prefix, number) : safeFileName(name);
         const QString target = joinPath(folder, fileName);
         if (existing.contains(fileName))
             return {RunEnd::Clash, FileAlreadyExists, result.failures};
-        if ((!drive.isEmpty() && !volumes.isReady(drive)) || !QFileInfo(folder).isDir())
+        if (!drive.isReady() || !QFileInfo(folder).isDir())
             return {RunEnd::NoPath, PathNotFound, result.failures};
         if (QFileInfo(QFileInfo(target).absolutePath()).canonicalFilePath() !=
             QFileInfo(folder).canonicalFilePath()) {
@@ -174,7 +150,11 @@ RunResult DownloadRun::run(const DownloadJob &job,
             (!request->endedByClose() || endsWhole(head, body.last(64), body.size())) &&
             fileNameFits(fileName);
         if (good) {
-            if (const int writeErr = writeNewFile(target, body)) {
+            const int writeErr = createNewFile(target, [&](NewFile &file) {
+                QIODevice *device = file.device();
+                return device && body.writeTo(device) ? int(Ok) : int(GeneralFailure);
+            });
+            if (writeErr) {
                 const RunEnd end = writeErr == FileAlreadyExists ? RunEnd::Clash
                                    : writeErr == PathNotFound    ? RunEnd::NoPath
                                                                  : RunEnd::Failed;
@@ -182,20 +162,19 @@ RunResult DownloadRun::run(const DownloadJob &job,
             }
             existing.add(fileName);
             if (job.numbering)
-                numberText = QString::number(++number);
+                record.number = QString::number(++number);
         } else {
             ++result.failures;
         }
         requests[i].reset();
         for (int j = i + 1; j < started; ++j)
             requests[j]->resume();
-        if (!report({i, name, good, numberText}))
+        if (!report({i, name, good, record.number}))
             return {RunEnd::Abandoned, Ok, result.failures};
         if (good) {
             // A settings file that cannot be written ends the run as its
             // folder would: a missing folder is a drive not ready.
-            if (const int saveErr =
-                    settings.f_save({job.mainFolder, job.destFolder, job.prefix, numberText}))
+            if (const int saveErr = settings.f_save(record))
                 return {saveErr == PathNotFound ? RunEnd::NoPath : RunEnd::Failed, saveErr,
                         result.failures};
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/rules/SettingsFile.h"
+
 #include <QList>
 #include <QString>
 
@@ -18,16 +20,15 @@ struct DownloadLink {
 };
 
 // What a download run reads: the links in list order, the folder, the naming,
-// and the values written back to the settings file after every good picture.
+// and the settings record as the run starts, whose name prefix and number name
+// the pictures and which is written back, with the number advanced, after
+// every good picture.
 struct DownloadJob {
     QList<DownloadLink> links{};
     QString folder{};
-    bool numbering = true; // numbered names, or the names in the addresses
-    QString prefix{};      // the name prefix field's text
-    QString number{};      // the number field's text
-    QString mainFolder{};  // written back to the settings file unchanged
-    QString destFolder{};
-    QString dataFolder{}; // where the settings file is
+    bool numbering = true;     // numbered names, or the names in the addresses
+    SettingsRecord settings{}; // the folders, the name prefix and the number
+    QString dataFolder{};      // where the settings file is
 };
 
 // The result for one picture, reported in list order.
