@@ -2,10 +2,12 @@
 
 namespace pomiv {
 
-QString errorText(int err) {
+QString errorText(Error err) {
     switch (err) {
     case Ok:
         return QString();
+    case NumberOverflow:
+        return QStringLiteral("オーバーフローしました。");
     case TypeMismatch:
         return QStringLiteral("型が一致しません。");
     case FileNotFound:
@@ -18,9 +20,22 @@ QString errorText(int err) {
         return QStringLiteral("パスが見つかりません。");
     case InvalidPicture:
         return QStringLiteral("ピクチャが不正です。");
-    default:
-        return QStringLiteral("操作を完了できませんでした。");
+    case NetNotHttp:
+        return QStringLiteral("このアドレスからは取得できません（http または https のみです）。");
+    case NetBusy:
+        return QStringLiteral("前の要求を処理しています。");
+    case NetConnectFailed:
+        return QStringLiteral("サーバーに接続できませんでした。");
+    case NetTimeout:
+        return QStringLiteral("サーバーが応答しません（時間切れ）。");
+    case NetTooLarge:
+        return QStringLiteral("データが大きすぎます。");
+    case NetRedirect:
+        return QStringLiteral("転送先のアドレスが不正か、転送が多すぎます。");
+    case GeneralFailure:
+        break;
     }
+    return QStringLiteral("操作を完了できませんでした。");
 }
 
 } // namespace pomiv

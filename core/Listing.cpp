@@ -1,19 +1,14 @@
 #include "core/Listing.h"
 
 #include "core/DirScan.h"
-#include "core/Errors.h"
 #include "core/Wildcard.h"
-
-#include <QFileInfo>
 
 #include <algorithm>
 #include <vector>
 
 namespace pomiv {
 
-QStringList listFiles(const QString &folder, const QString &pattern, int *err) {
-    if (err)
-        *err = QFileInfo(folder).isDir() ? Ok : PathNotFound;
+QStringList listFiles(const QString &folder, const QString &pattern) {
     return matchingFiles(*readFolder(folder), pattern);
 }
 

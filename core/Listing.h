@@ -9,8 +9,8 @@ struct FolderScan;
 
 // The names (without folder) of the files in one folder that match a
 // pattern, sorted ascending without regard to case. Folders and hidden files
-// are not listed.
-QStringList listFiles(const QString &folder, const QString &pattern, int *err = nullptr);
+// are not listed; none when the folder cannot be read.
+QStringList listFiles(const QString &folder, const QString &pattern);
 
 // The same from a reading of the folder already made.
 QStringList matchingFiles(const FolderScan &scan, const QString &pattern);

@@ -11,25 +11,6 @@
 
 namespace pomiv {
 
-QString netErrorText(int err) {
-    switch (err) {
-    case NetNotHttp:
-        return QStringLiteral("このアドレスからは取得できません（http または https のみです）。");
-    case NetBusy:
-        return QStringLiteral("前の要求を処理しています。");
-    case NetConnectFailed:
-        return QStringLiteral("サーバーに接続できませんでした。");
-    case NetTimeout:
-        return QStringLiteral("サーバーが応答しません（時間切れ）。");
-    case NetTooLarge:
-        return QStringLiteral("データが大きすぎます。");
-    case NetRedirect:
-        return QStringLiteral("転送先のアドレスが不正か、転送が多すぎます。");
-    default:
-        return errorText(err);
-    }
-}
-
 bool isFetchableAddress(const QUrl &url) {
     if (!url.isValid() || url.host().isEmpty())
         return false;
@@ -349,13 +330,13 @@ void NetRequest::onFinished() {
         finish(NetConnectFailed);
 }
 
-void NetRequest::abort(int err) {
+void NetRequest::abort(Error err) {
     if (m_finished)
         return;
     finish(err);
 }
 
-void NetRequest::finish(int err) {
+void NetRequest::finish(Error err) {
     m_finished = true;
     m_error = err;
     m_stall.stop();
@@ -391,7 +372,7 @@ void InternetTransfer::waitFor(NetRequest *request) {
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
-int InternetTransfer::OpenURL(const QString &url) {
+Error InternetTransfer::OpenURL(const QString &url) {
     if (StillExecuting())
         return NetBusy;
     const QUrl address(url);
@@ -412,7 +393,7 @@ int InternetTransfer::OpenURL(const QString &url) {
     if (!m_page || m_page != request)
         return NetConnectFailed;
     if (request->isFinished() && request->error() != Ok) {
-        const int err = request->error();
+        const Error err = request->error();
         delete request;
         m_pageState = PageIdle;
         return err;
@@ -420,7 +401,7 @@ int InternetTransfer::OpenURL(const QString &url) {
     return Ok;
 }
 
-int InternetTransfer::OpenURL(const QString &url, QByteArray *body, int *httpStatus) {
+Error InternetTransfer::OpenURL(const QString &url, QByteArray *body, int *httpStatus) {
     NetRequest request(m_manager, QUrl(url), TransferLimits::current().pictureBytes);
     waitFor(&request);
     if (httpStatus)
