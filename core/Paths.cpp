@@ -1,11 +1,12 @@
 #include "core/Paths.h"
 
+#include "core/Text.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QStringDecoder>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -114,9 +115,8 @@ static int utf8SequenceAt(const unsigned char *s, qsizetype left) {
 QString nameFromSystem(const char *bytes, qsizetype size) {
     if (size < 0)
         size = qsizetype(qstrlen(bytes));
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(QByteArrayView(bytes, size));
-    if (!utf8.hasError())
+    QString text;
+    if (isUtf8(QByteArrayView(bytes, size), &text))
         return text;
     text.clear();
     const auto *s = reinterpret_cast<const unsigned char *>(bytes);

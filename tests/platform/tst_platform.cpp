@@ -8,6 +8,7 @@
 #include "core/FileService.h"
 #include "core/Listing.h"
 #include "core/Paths.h"
+#include "core/Text.h"
 #include "core/Wildcard.h"
 #include "tests/support/TestSupport.h"
 
@@ -66,6 +67,11 @@ private slots:
         for (const auto &[utf8, bytes] : rows) {
             const QString text = QString::fromUtf8(utf8);
             QVERIFY2(encodeDataText(text) == bytes && decodeDataText(bytes) == text, utf8);
+        }
+        // A long text is checked for UTF-8 in pieces: a character may span two.
+        for (int pad = 65533; pad <= 65536; ++pad) {
+            const QByteArray page = QByteArray(pad, 'a') + "写";
+            QVERIFY(isUtf8(page) && !isUtf8(page.chopped(1)));
         }
     }
 
