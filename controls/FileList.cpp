@@ -131,12 +131,6 @@ bool FileList::isSelected(int index) const {
     return selectionModel()->isRowSelected(index, QModelIndex());
 }
 
-void FileList::setSelected(int index, bool selected) {
-    ensureRead();
-    selectionModel()->select(m_model->index(index), selected ? QItemSelectionModel::Select
-                                                             : QItemSelectionModel::Deselect);
-}
-
 int FileList::currentIndex() const {
     ensureRead();
     return QListView::currentIndex().row();

@@ -46,11 +46,6 @@ int FolderList::setPath(const QString &path) {
     return Ok;
 }
 
-QString FolderList::rowPath(int row) const {
-    const QListWidgetItem *it = item(row);
-    return it ? it->data(PathRole).toString() : QString();
-}
-
 void FolderList::reload() {
     m_scan = readFolder(m_path);
     if (!m_releaseQueued) {

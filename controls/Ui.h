@@ -47,6 +47,12 @@ W *makeCaptioned(QWidget *parent, const QString &name, const char *caption, int 
 // The background colour of a widget.
 void setBackground(QWidget *w, const QColor &colour);
 
+// The background of the settings and version dialogs.
+inline const QColor dialogColour(255, 192, 128);
+
+// Places a window in the middle of the screen.
+void centreOnScreen(QWidget *window);
+
 // A font of the design by its Windows name; the names are mapped to the IPA
 // fonts when the application starts.
 QFont designFont(const QString &family, double pointSize, bool bold = false);

@@ -1,6 +1,7 @@
 #include "net/InternetTransfer.h"
 
 #include "core/Errors.h"
+#include "core/Text.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -14,17 +15,17 @@ namespace pomiv {
 QString netErrorText(int err) {
     switch (err) {
     case NetNotHttp:
-        return QStringLiteral("このアドレスからは取得できません（http または https のみです）。");
+        return jp("このアドレスからは取得できません（http または https のみです）。");
     case NetBusy:
-        return QStringLiteral("前の要求を処理しています。");
+        return jp("前の要求を処理しています。");
     case NetConnectFailed:
-        return QStringLiteral("サーバーに接続できませんでした。");
+        return jp("サーバーに接続できませんでした。");
     case NetTimeout:
-        return QStringLiteral("サーバーが応答しません（時間切れ）。");
+        return jp("サーバーが応答しません（時間切れ）。");
     case NetTooLarge:
-        return QStringLiteral("データが大きすぎます。");
+        return jp("データが大きすぎます。");
     case NetRedirect:
-        return QStringLiteral("転送先のアドレスが不正か、転送が多すぎます。");
+        return jp("転送先のアドレスが不正か、転送が多すぎます。");
     default:
         return errorText(err);
     }
@@ -417,18 +418,6 @@ int InternetTransfer::OpenURL(const QString &url) {
         m_pageState = PageIdle;
         return err;
     }
-    return Ok;
-}
-
-int InternetTransfer::OpenURL(const QString &url, QByteArray *body, int *httpStatus) {
-    NetRequest request(m_manager, QUrl(url), TransferLimits::current().pictureBytes);
-    waitFor(&request);
-    if (httpStatus)
-        *httpStatus = request.httpStatus();
-    if (request.error() != Ok)
-        return request.error();
-    if (body)
-        *body = request.takeBody();
     return Ok;
 }
 
