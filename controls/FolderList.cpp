@@ -1,5 +1,7 @@
 #include "controls/FolderList.h"
 
+#include "controls/Ui.h"
+
 #include "core/DirScan.h"
 #include "core/Errors.h"
 #include "core/Paths.h"
@@ -48,16 +50,7 @@ int FolderList::setPath(const QString &path) {
 
 void FolderList::reload() {
     m_scan = readFolder(m_path);
-    if (!m_releaseQueued) {
-        m_releaseQueued = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_releaseQueued = false;
-                m_scan.reset();
-            },
-            Qt::QueuedConnection);
-    }
+    runOnNextTurn(this, m_releaseQueued, [this] { m_scan.reset(); });
     fill();
 }
 

@@ -76,6 +76,22 @@ private:
     QPointer<QWidget> m_window;
 };
 
+// Runs work when the event loop next turns, once however often it is asked
+// for before then; queued, a member of context, says whether a run waits.
+// Nothing runs once context is gone.
+template <class Work> void runOnNextTurn(QObject *context, bool &queued, Work work) {
+    if (queued)
+        return;
+    queued = true;
+    QMetaObject::invokeMethod(
+        context,
+        [&queued, work = std::move(work)] {
+            queued = false;
+            work();
+        },
+        Qt::QueuedConnection);
+}
+
 // One instance of a window: opens it, or brings the open one to the front.
 template <class W, class Make> W *openOnce(QPointer<W> &slot, Make make) {
     if (!slot)

@@ -223,6 +223,10 @@ signals:
 
 private:
     void onReadyRead();
+    // Moves what has come of the body out of the network layer. Returns the
+    // bytes moved; -1 when the body would pass its limit (the request has
+    // then finished with NetTooLarge).
+    qint64 readBody();
     bool checkAnswer();
     void onFinished();
     void send(const QUrl &url);
