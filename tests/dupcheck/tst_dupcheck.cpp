@@ -4,6 +4,7 @@
 #include "app/pmvmin.h"
 #include "controls/FileList.h"
 #include "controls/FolderList.h"
+#include "core/DirScan.h"
 #include "core/Errors.h"
 #include "core/Listing.h"
 #include "dupcheck/ContentCheck.h"
@@ -227,7 +228,7 @@ void ContentCheckTest::check() {
     }
     QCOMPARE(readFile(outside), bytes.value(0));
     QCOMPARE(QFile::permissions(outside), outsidePermissions);
-    QCOMPARE(w.d3->names(), listFiles(dir, "*.jpg"));
+    QCOMPARE(w.d3->names(), matchingFiles(*readFolder(dir), "*.jpg"));
 }
 
 QTEST_MAIN(ContentCheckTest)
