@@ -1,11 +1,11 @@
 #pragma once
 
+#include "core/DirScan.h"
+
 #include <QString>
 #include <QStringList>
 
 namespace pomiv {
-
-struct FolderScan;
 
 // The names (without folder) of the files in a reading of one folder that
 // match a pattern, sorted ascending without regard to case. Folders and

@@ -4,7 +4,6 @@
 #include "app/pmvmin.h"
 #include "controls/FileList.h"
 #include "controls/FolderList.h"
-#include "core/DirScan.h"
 #include "core/Errors.h"
 #include "core/Listing.h"
 #include "dupcheck/ContentCheck.h"
