@@ -8,7 +8,10 @@
 namespace pomiv {
 
 bool isUtf8(QByteArrayView bytes, QString *text) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // A byte-order mark at the start is a character of the text like any
+    // other (a file name may begin with one).
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     if (text) {
         *text = utf8.decode(bytes);
         return !utf8.hasError();
