@@ -34,6 +34,8 @@
 using namespace pomiv;
 using namespace pomiv::test;
 
+static const QByteArray bom("\xef\xbb\xbf");
+
 class PlatformTest : public QObject {
     Q_OBJECT
 
@@ -55,10 +57,9 @@ private slots:
         QStandardPaths::setTestModeEnabled(false);
     }
 
-    // Shift_JIS where it holds the text and cannot read as UTF-8; else UTF-8
-    // with a byte-order mark. Read back, each gives the text again.
+    // Shift_JIS where it holds the text and cannot read as UTF-8, else UTF-8
+    // with a byte-order mark, each reading back as itself; long UTF-8 in pieces.
     void dataTextEncoding() {
-        const QByteArray bom("\xef\xbb\xbf");
         const std::pair<const char *, QByteArray> rows[] = {{"写真\r\n", "\x8e\xca\x90\x5e\r\n"},
                                                             {"～", "\x81\x60"},
                                                             {"ﾃｽ", "\xc3\xbd"},
@@ -68,8 +69,7 @@ private slots:
             const QString text = QString::fromUtf8(utf8);
             QVERIFY2(encodeDataText(text) == bytes && decodeDataText(bytes) == text, utf8);
         }
-        // A long text is checked for UTF-8 in pieces: a character may span two.
-        for (const QByteArray &pad : {QByteArray(65533, 'a'), QByteArray(65535, 'a')})
+        for (const QByteArray &pad : {QByteArray(65533, 'a'), QByteArray(65535, 'a')}) // across
             QVERIFY(isUtf8(pad + "写") && isUtf8(pad + "a写") && !isUtf8(pad + "a\xe5\x86"));
     }
 
@@ -222,13 +222,11 @@ private slots:
         QCOMPARE(FileService().getFile(dir.path()), int(FileNotFound));
     }
 
-    // A listed name addresses the file it came from, byte for byte, also
-    // when its bytes are no UTF-8 and read like another file's name, hold a
-    // character beyond 16 bits (📷: its second half looks like a carried byte)
-    // or begin with a byte-order mark.
+    // A listed name addresses the file it came from, byte for byte: also bytes
+    // that are no UTF-8 and read like another name, a character beyond 16 bits
+    // (📷 ends like a carried byte), a byte-order mark at the start.
     void namesAsTheSystemGaveThem() {
         QTemporaryDir dir;
-        const QByteArray bom("\xef\xbb\xbf");
         const QList<QPair<QByteArray, QByteArray>> files = {
             {"a\xff.jpg", "Y"}, {"a\xef\xbf\xbd.jpg", "X"}, {"b\xc3.jpg", "Z"},
             {"📷\xff.jpg", "P"}, {bom + "c.jpg", "B"},       {bom + "d\xff.jpg", "D"}};

@@ -91,8 +91,8 @@ private slots:
         }
         w->d3->refresh();
         QCOMPARE(w->d3->count(), 4);
-        for (const int row : {3, 1})
-            w->d3->selectionModel()->select(w->d3->model()->index(row, 0),
+        for (const int r : {3, 1})
+            w->d3->selectionModel()->select(w->d3->model()->index(r, 0),
                                             QItemSelectionModel::Select);
         QTest::mouseClick(w->Command2, Qt::LeftButton);
         const QString shown = QString::fromUtf8("a\xef\xbf\xbd.jpg");
