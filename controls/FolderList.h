@@ -25,9 +25,6 @@ public:
     // it already shows is not read again before the event loop has run.
     int setPath(const QString &path);
 
-    // Path of the folder shown in a row.
-    QString rowPath(int row) const;
-
     // Reads the subfolders again.
     void reload();
 

@@ -1,21 +1,12 @@
 #include "core/Listing.h"
 
 #include "core/DirScan.h"
-#include "core/Errors.h"
 #include "core/Wildcard.h"
-
-#include <QFileInfo>
 
 #include <algorithm>
 #include <vector>
 
 namespace pomiv {
-
-QStringList listFiles(const QString &folder, const QString &pattern, int *err) {
-    if (err)
-        *err = QFileInfo(folder).isDir() ? Ok : PathNotFound;
-    return matchingFiles(*readFolder(folder), pattern);
-}
 
 QStringList matchingFiles(const FolderScan &scan, const QString &pattern) {
     const Wildcard filter(pattern);

@@ -1,6 +1,7 @@
 #include "net/InternetTransfer.h"
 
 #include "core/Errors.h"
+#include "core/Text.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -14,17 +15,17 @@ namespace pomiv {
 QString netErrorText(int err) {
     switch (err) {
     case NetNotHttp:
-        return QStringLiteral("このアドレスからは取得できません（http または https のみです）。");
+        return jp("このアドレスからは取得できません（http または https のみです）。");
     case NetBusy:
-        return QStringLiteral("前の要求を処理しています。");
+        return jp("前の要求を処理しています。");
     case NetConnectFailed:
-        return QStringLiteral("サーバーに接続できませんでした。");
+        return jp("サーバーに接続できませんでした。");
     case NetTimeout:
-        return QStringLiteral("サーバーが応答しません（時間切れ）。");
+        return jp("サーバーが応答しません（時間切れ）。");
     case NetTooLarge:
-        return QStringLiteral("データが大きすぎます。");
+        return jp("データが大きすぎます。");
     case NetRedirect:
-        return QStringLiteral("転送先のアドレスが不正か、転送が多すぎます。");
+        return jp("転送先のアドレスが不正か、転送が多すぎます。");
     default:
         return errorText(err);
     }
@@ -281,19 +282,25 @@ void NetRequest::onReadyRead() {
         }
         return;
     }
+    if (readBody() <= 0)
+        return;
+    touch();
+    emit bodyProgress();
+}
+
+qint64 NetRequest::readBody() {
     const qint64 available = m_reply->bytesAvailable();
     if (available <= 0)
-        return;
+        return 0;
     if (m_body.size() + available > m_maxBytes) {
         abort(NetTooLarge);
-        return;
+        return -1;
     }
     const qint64 got = m_body.readFrom(m_reply, available, m_expected);
     m_held += got;
     if (m_budget)
         m_budget->held += got;
-    touch();
-    emit bodyProgress();
+    return got;
 }
 
 void NetRequest::followRedirect() {
@@ -324,17 +331,8 @@ void NetRequest::onFinished() {
     if (status.isValid() && !checkAnswer())
         return;
     // What is left is at most the network layer's buffer.
-    const qint64 available = m_reply->bytesAvailable();
-    if (available > 0) {
-        if (m_body.size() + available > m_maxBytes) {
-            finish(NetTooLarge);
-            return;
-        }
-        const qint64 got = m_body.readFrom(m_reply, available, m_expected);
-        m_held += got;
-        if (m_budget)
-            m_budget->held += got;
-    }
+    if (readBody() < 0)
+        return;
     // An error status is still an answer: its body is kept for the caller.
     // A connection that broke off is not, whatever came before.
     const bool contentOrServer = (err >= 201 && err <= 299) || (err >= 401 && err <= 499);
@@ -417,18 +415,6 @@ int InternetTransfer::OpenURL(const QString &url) {
         m_pageState = PageIdle;
         return err;
     }
-    return Ok;
-}
-
-int InternetTransfer::OpenURL(const QString &url, QByteArray *body, int *httpStatus) {
-    NetRequest request(m_manager, QUrl(url), TransferLimits::current().pictureBytes);
-    waitFor(&request);
-    if (httpStatus)
-        *httpStatus = request.httpStatus();
-    if (request.error() != Ok)
-        return request.error();
-    if (body)
-        *body = request.takeBody();
     return Ok;
 }
 
