@@ -12,8 +12,6 @@
 
 namespace pomiv {
 
-static const QColor dialogColour(255, 192, 128);
-
 static constexpr int innerWidth = 5805;
 static constexpr int outerHeight = 2820;
 static constexpr int screenLeft = 2340;
@@ -30,35 +28,27 @@ static bool framed() {
     return !bare.contains(QGuiApplication::platformName());
 }
 
-static QLabel *label(QWidget *parent, const char *name, int left, int top, int width, int height) {
-    auto *w = new QLabel(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    place(w, left, top, width, height);
-    return w;
-}
-
 br::br(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("br"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
-    setWindowTitle(QString::fromUtf8("ﾊﾞｰｼﾞｮﾝ情報"));
+    setWindowTitle(jp("ﾊﾞｰｼﾞｮﾝ情報"));
     // No icon of its own: not the program's either.
     setWindowIcon(QIcon());
     setBackground(this, dialogColour);
 
-    Image1 = label(this, "Image1", 840, 120, 4020, 1320);
+    Image1 = make<QLabel>(this, QStringLiteral("Image1"), 840, 120, 4020, 1320);
     Image1->setPixmap(bannerPicture());
     Image1->setScaledContents(true);
 
-    lb = label(this, "lb", 960, 1560, 3885, 480);
-    lb->setText(QString::fromUtf8("ポミブ"));
-    lb->setFont(designFont(QString::fromUtf8(fontMincho), 18, true));
+    lb = makeCaptioned<QLabel>(this, QStringLiteral("lb"), "ポミブ", 960, 1560, 3885, 480);
+    lb->setFont(designFont(jp(fontMincho), 18, true));
 
-    lblVersion = label(this, "lblVersion", 960, 2040, 3885, 225);
-    lblVersion->setText(QString::fromUtf8("ﾊﾞｰｼﾞｮﾝ：2.00"));
-    lblVersion->setFont(designFont(QString::fromUtf8(fontPMincho), 12, true));
+    lblVersion = makeCaptioned<QLabel>(this, QStringLiteral("lblVersion"), "ﾊﾞｰｼﾞｮﾝ：2.00", 960,
+                                       2040, 3885, 225);
+    lblVersion->setFont(designFont(jp(fontPMincho), 12, true));
 
     for (QLabel *text : {lb, lblVersion}) {
         text->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -66,16 +56,14 @@ br::br(QWidget *parent)
     }
 
     // A sunken box whose inside is exactly the icon's size.
-    picIcon = label(this, "picIcon", 840, 1560, 540, 540);
+    picIcon = make<QLabel>(this, QStringLiteral("picIcon"), 840, 1560, 540, 540);
     picIcon->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picIcon->setLineWidth(2);
     picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     picIcon->setPixmap(programIconPicture());
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    place(cmdOK, 4680, 1800, 900, 345);
-    cmdOK->setToolTip(QString::fromUtf8("バージョン情報を閉じます"));
+    cmdOK = makeCaptioned<QPushButton>(this, QStringLiteral("cmdOK"), "OK", 4680, 1800, 900, 345);
+    cmdOK->setToolTip(jp("バージョン情報を閉じます"));
     cmdOK->setDefault(true);
     cmdOK->raise();
     connect(cmdOK, &QPushButton::clicked, this, &br::cmdOK_Click);

@@ -70,7 +70,7 @@ void pmvmin::buildMenu() {
 }
 
 void pmvmin::buildControls(QWidget *client) {
-    const QString pGothic = QString::fromUtf8(fontPGothic);
+    const QString pGothic = jp(fontPGothic);
 
     Command3 = makeCaptioned<QPushButton>(client, "Command3", "クリア", 6840, 4560, 2295, 375);
 
@@ -153,7 +153,7 @@ void pmvmin::buildControls(QWidget *client) {
     fr[1] = make<QLabel>(client, "fr_1", 120, 5400, 2295, 255);
     setBackground(fr[1], folderLabelColour);
     Label5 = makeCaptioned<QLabel>(client, "Label5", "メインフォルダ", 120, 5040, 2295, 495);
-    Label5->setFont(designFont(QString::fromUtf8(fontPMincho), 14.25, true));
+    Label5->setFont(designFont(jp(fontPMincho), 14.25, true));
     Label4 = makeCaptioned<QLabel>(client, "Label4", "変換先フォルダ", 6840, 5040, 2295, 375);
     Label4->setFont(designFont(pGothic, 14.25, true));
     fr[0] = make<QLabel>(client, "fr_0", 6840, 5400, 2295, 255);
@@ -344,29 +344,30 @@ bool pmvmin::showFolder(const QString &folder, QWidget *reporter) {
     return d2->setPath(folder) == Ok && d3->setPath(folder, d2->scan()) == Ok;
 }
 
-void pmvmin::op2_Click(int index) {
-    if (index == 2) {
-        if (OrigFolder.isEmpty())
-            return;
-        if (!showFolder(OrigFolder)) {
-            op2[m_checkedOption]->setChecked(true);
-            return;
-        }
-        op2[2]->setText(jp("現在のフォルダ"));
-        OrigFolder.clear();
-    } else {
-        const QString target = index == 0 ? MainFolder : DestFolder;
-        const QString before = d3->path();
-        if (!showFolder(target)) {
-            op2[m_checkedOption]->setChecked(true);
-            return;
-        }
-        if (OrigFolder.isEmpty())
-            OrigFolder = before;
-        op2[2]->setText(jp("元のフォルダ"));
+std::optional<QString> pmvmin::followFolderOption(int index,
+                                                  const std::array<QRadioButton *, 3> &options,
+                                                  QString &original, int &checked,
+                                                  QWidget *reporter) {
+    if (index == 2 && original.isEmpty())
+        return std::nullopt;
+    const QString before = d3->path();
+    const QString target = index == 2 ? original : index == 0 ? MainFolder : DestFolder;
+    if (!showFolder(target, reporter)) {
+        options[checked]->setChecked(true);
+        return std::nullopt;
     }
-    m_checkedOption = index;
-    tx[0]->setText(withTrailingSeparator(tx[0]->text()));
+    if (index == 2)
+        original.clear();
+    else if (original.isEmpty())
+        original = before;
+    options[2]->setText(jp(index == 2 ? "現在のフォルダ" : "元のフォルダ"));
+    checked = index;
+    return target;
+}
+
+void pmvmin::op2_Click(int index) {
+    if (followFolderOption(index, op2, OrigFolder, m_checkedOption, this))
+        tx[0]->setText(withTrailingSeparator(tx[0]->text()));
 }
 
 void pmvmin::OKB_Click() {

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -130,6 +131,16 @@ public:
     // ready is reported (by the reporting window, or this one), and nothing
     // has changed then.
     bool showFolder(const QString &folder, QWidget *reporter = nullptr);
+
+    // The folder options of this window and the download window: option 0
+    // shows the main folder and 1 the destination folder, remembering in
+    // original the folder they left; 2 returns to original and forgets it.
+    // Option 2 is captioned by whether a folder is remembered. When the
+    // folder cannot be shown, the option chosen before (checked) is checked
+    // again. Returns the folder shown; nothing when nothing changed.
+    std::optional<QString> followFolderOption(int index,
+                                              const std::array<QRadioButton *, 3> &options,
+                                              QString &original, int &checked, QWidget *reporter);
 
 protected:
     void changeEvent(QEvent *event) override;

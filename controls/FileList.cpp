@@ -1,5 +1,7 @@
 #include "controls/FileList.h"
 
+#include "controls/Ui.h"
+
 #include "core/DirScan.h"
 #include "core/Errors.h"
 #include "core/Listing.h"
@@ -66,17 +68,10 @@ void FileList::markStale() {
     // The entries are made when something asks for them, or before the list
     // is next painted, whichever comes first: a path and a pattern set one
     // after the other cost one reading. The reading is let go then.
-    if (!m_readQueued) {
-        m_readQueued = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_readQueued = false;
-                ensureRead();
-                m_scan.reset();
-            },
-            Qt::QueuedConnection);
-    }
+    runOnNextTurn(this, m_readQueued, [this] {
+        ensureRead();
+        m_scan.reset();
+    });
 }
 
 void FileList::ensureRead() const {
@@ -129,12 +124,6 @@ const QStringList &FileList::names() const {
 bool FileList::isSelected(int index) const {
     ensureRead();
     return selectionModel()->isRowSelected(index, QModelIndex());
-}
-
-void FileList::setSelected(int index, bool selected) {
-    ensureRead();
-    selectionModel()->select(m_model->index(index), selected ? QItemSelectionModel::Select
-                                                             : QItemSelectionModel::Deselect);
 }
 
 int FileList::currentIndex() const {

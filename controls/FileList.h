@@ -43,7 +43,6 @@ public:
     // Whether the list has an entry; cheap even before a large folder is read.
     bool hasEntries() const;
     bool isSelected(int index) const;
-    void setSelected(int index, bool selected);
     int currentIndex() const;
     void setCurrentIndex(int index);
 

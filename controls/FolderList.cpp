@@ -1,5 +1,7 @@
 #include "controls/FolderList.h"
 
+#include "controls/Ui.h"
+
 #include "core/DirScan.h"
 #include "core/Errors.h"
 #include "core/Paths.h"
@@ -44,23 +46,9 @@ Error FolderList::setPath(const QString &path) {
     return Ok;
 }
 
-QString FolderList::rowPath(int row) const {
-    const QListWidgetItem *it = item(row);
-    return it ? it->data(PathRole).toString() : QString();
-}
-
 void FolderList::reload() {
     m_scan = readFolder(m_path);
-    if (!m_releaseQueued) {
-        m_releaseQueued = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_releaseQueued = false;
-                m_scan.reset();
-            },
-            Qt::QueuedConnection);
-    }
+    runOnNextTurn(this, m_releaseQueued, [this] { m_scan.reset(); });
     fill();
 }
 

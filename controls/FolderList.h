@@ -27,9 +27,6 @@ public:
     // it already shows is not read again before the event loop has run.
     Error setPath(const QString &path);
 
-    // Path of the folder shown in a row.
-    QString rowPath(int row) const;
-
     // Reads the subfolders again.
     void reload();
 

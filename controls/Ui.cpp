@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QScreen>
 #include <QWidget>
 
 namespace pomiv {
@@ -17,6 +18,14 @@ void setBackground(QWidget *w, const QColor &colour) {
     pal.setColor(QPalette::Window, colour);
     w->setPalette(pal);
     w->setAutoFillBackground(true);
+}
+
+void centreOnScreen(QWidget *window) {
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), window->size());
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
 }
 
 QFont designFont(const QString &family, double pointSize, bool bold) {

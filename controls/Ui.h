@@ -47,6 +47,12 @@ W *makeCaptioned(QWidget *parent, const QString &name, const char *caption, int 
 // The background colour of a widget.
 void setBackground(QWidget *w, const QColor &colour);
 
+// The background of the settings and version dialogs.
+inline const QColor dialogColour(255, 192, 128);
+
+// Places a window in the middle of the screen.
+void centreOnScreen(QWidget *window);
+
 // A font of the design by its Windows name; the names are mapped to the IPA
 // fonts when the application starts.
 QFont designFont(const QString &family, double pointSize, bool bold = false);
@@ -69,6 +75,22 @@ public:
 private:
     QPointer<QWidget> m_window;
 };
+
+// Runs work when the event loop next turns, once however often it is asked
+// for before then; queued, a member of context, says whether a run waits.
+// Nothing runs once context is gone.
+template <class Work> void runOnNextTurn(QObject *context, bool &queued, Work work) {
+    if (queued)
+        return;
+    queued = true;
+    QMetaObject::invokeMethod(
+        context,
+        [&queued, work = std::move(work)] {
+            queued = false;
+            work();
+        },
+        Qt::QueuedConnection);
+}
 
 // One instance of a window: opens it, or brings the open one to the front.
 template <class W, class Make> W *openOnce(QPointer<W> &slot, Make make) {

@@ -3,6 +3,7 @@
 #include "core/Errors.h"
 #include "core/FileService.h"
 #include "core/Paths.h"
+#include "core/Text.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <algorithm>
 #include <cctype>
@@ -30,25 +30,22 @@ static const QByteArray byteOrderMark("\xef\xbb\xbf");
 QString decodeDataText(const QByteArray &bytes) {
     if (bytes.startsWith(byteOrderMark))
         return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError() &&
+    QString text;
+    if (isUtf8(bytes, &text) &&
         std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0x800; }))
         return text;
     QStringDecoder sjis("Shift_JIS", QStringDecoder::Flag::Stateless);
     QString asShiftJis = sjis.decode(bytes);
     if (!sjis.hasError())
         return asShiftJis;
-    return utf8.hasError() ? QString::fromUtf8(bytes) : text;
+    return text;
 }
 
 QByteArray encodeDataText(const QString &text) {
-    QStringEncoder sjis("Shift_JIS", QStringEncoder::Flag::Stateless);
-    const QByteArray bytes = sjis.encode(text);
     // Reading the bytes back catches characters the converter replaced
     // silently, and bytes the reading rule takes for UTF-8.
-    if (!sjis.hasError() && decodeDataText(bytes) == text)
-        return bytes;
+    if (const auto bytes = toShiftJis(text); bytes && decodeDataText(*bytes) == text)
+        return *bytes;
     return byteOrderMark + text.toUtf8();
 }
 

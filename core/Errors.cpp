@@ -1,5 +1,7 @@
 #include "core/Errors.h"
 
+#include "core/Text.h"
+
 namespace pomiv {
 
 QString errorText(Error err) {
@@ -7,35 +9,35 @@ QString errorText(Error err) {
     case Ok:
         return QString();
     case NumberOverflow:
-        return QStringLiteral("オーバーフローしました。");
+        return jp("オーバーフローしました。");
     case TypeMismatch:
-        return QStringLiteral("型が一致しません。");
+        return jp("型が一致しません。");
     case FileNotFound:
-        return QStringLiteral("ファイルが見つかりません。");
+        return jp("ファイルが見つかりません。");
     case FileAlreadyExists:
-        return QStringLiteral("既に同じ名前のファイルがあります。");
+        return jp("既に同じ名前のファイルがあります。");
     case DeviceUnavailable:
-        return QStringLiteral("デバイスが使用できません。");
+        return jp("デバイスが使用できません。");
     case PathNotFound:
-        return QStringLiteral("パスが見つかりません。");
+        return jp("パスが見つかりません。");
     case InvalidPicture:
-        return QStringLiteral("ピクチャが不正です。");
+        return jp("ピクチャが不正です。");
     case NetNotHttp:
-        return QStringLiteral("このアドレスからは取得できません（http または https のみです）。");
+        return jp("このアドレスからは取得できません（http または https のみです）。");
     case NetBusy:
-        return QStringLiteral("前の要求を処理しています。");
+        return jp("前の要求を処理しています。");
     case NetConnectFailed:
-        return QStringLiteral("サーバーに接続できませんでした。");
+        return jp("サーバーに接続できませんでした。");
     case NetTimeout:
-        return QStringLiteral("サーバーが応答しません（時間切れ）。");
+        return jp("サーバーが応答しません（時間切れ）。");
     case NetTooLarge:
-        return QStringLiteral("データが大きすぎます。");
+        return jp("データが大きすぎます。");
     case NetRedirect:
-        return QStringLiteral("転送先のアドレスが不正か、転送が多すぎます。");
+        return jp("転送先のアドレスが不正か、転送が多すぎます。");
     case GeneralFailure:
         break;
     }
-    return QStringLiteral("操作を完了できませんでした。");
+    return jp("操作を完了できませんでした。");
 }
 
 } // namespace pomiv

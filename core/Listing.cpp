@@ -8,10 +8,6 @@
 
 namespace pomiv {
 
-QStringList listFiles(const QString &folder, const QString &pattern) {
-    return matchingFiles(*readFolder(folder), pattern);
-}
-
 QStringList matchingFiles(const FolderScan &scan, const QString &pattern) {
     const Wildcard filter(pattern);
     struct Entry {

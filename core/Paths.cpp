@@ -1,14 +1,13 @@
 #include "core/Paths.h"
 
+#include "core/Text.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QStringDecoder>
 #include <QTemporaryFile>
-
-#include <algorithm>
 
 namespace pomiv {
 
@@ -74,8 +73,21 @@ void setProgramDirForTests(const QString &folder) {
 static constexpr char16_t firstCarriedByte = 0xDC80;
 static constexpr char16_t lastCarriedByte = 0xDCFF;
 
-static bool isCarriedByte(QChar c) {
-    return c.unicode() >= firstCarriedByte && c.unicode() <= lastCarriedByte;
+// Whether the character at i carries a byte: one of U+DC80..U+DCFF standing
+// alone, never the second half of a character beyond 16 bits (U+1F4F7, for
+// one, ends in U+DCF7).
+static bool isCarriedByte(const QString &text, qsizetype i) {
+    const char16_t c = text[i].unicode();
+    return c >= firstCarriedByte && c <= lastCarriedByte &&
+           (i == 0 || !text[i - 1].isHighSurrogate());
+}
+
+static bool holdsCarriedByte(const QString &text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (isCarriedByte(text, i))
+            return true;
+    }
+    return false;
 }
 
 // Length of the valid UTF-8 sequence at the start of s (0 when none).
@@ -111,12 +123,18 @@ static int utf8SequenceAt(const unsigned char *s, qsizetype left) {
     return n;
 }
 
+// The text of valid UTF-8, a byte-order mark at its start included.
+static QString validText(const char *bytes, qsizetype size) {
+    QString text;
+    isUtf8(QByteArrayView(bytes, size), &text);
+    return text;
+}
+
 QString nameFromSystem(const char *bytes, qsizetype size) {
     if (size < 0)
         size = qsizetype(qstrlen(bytes));
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(QByteArrayView(bytes, size));
-    if (!utf8.hasError())
+    QString text;
+    if (isUtf8(QByteArrayView(bytes, size), &text))
         return text;
     text.clear();
     const auto *s = reinterpret_cast<const unsigned char *>(bytes);
@@ -127,22 +145,21 @@ QString nameFromSystem(const char *bytes, qsizetype size) {
             i += n;
             continue;
         }
-        text += QString::fromUtf8(bytes + runStart, i - runStart);
+        text += validText(bytes + runStart, i - runStart);
         text += QChar(char16_t(firstCarriedByte + (s[i] - 0x80)));
         runStart = ++i;
     }
-    text += QString::fromUtf8(bytes + runStart, size - runStart);
+    text += validText(bytes + runStart, size - runStart);
     return text;
 }
 
 QByteArray systemPath(const QString &path) {
-    const auto carried = std::find_if(path.begin(), path.end(), isCarriedByte);
-    if (carried == path.end())
+    if (!holdsCarriedByte(path))
         return QFile::encodeName(path);
     QByteArray bytes;
     qsizetype runStart = 0;
     for (qsizetype i = 0; i < path.size(); ++i) {
-        if (!isCarriedByte(path[i]))
+        if (!isCarriedByte(path, i))
             continue;
         bytes += QFile::encodeName(path.mid(runStart, i - runStart));
         bytes += char(0x80 + (path[i].unicode() - firstCarriedByte));
@@ -153,12 +170,12 @@ QByteArray systemPath(const QString &path) {
 }
 
 QString displayText(const QString &text) {
-    if (std::none_of(text.begin(), text.end(), isCarriedByte))
+    if (!holdsCarriedByte(text))
         return text;
     QString shown = text;
-    for (QChar &c : shown) {
-        if (isCarriedByte(c))
-            c = QChar::ReplacementCharacter;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (isCarriedByte(text, i))
+            shown[i] = QChar::ReplacementCharacter;
     }
     return shown;
 }

@@ -2,6 +2,8 @@
 // reader with a definition (see CMakeLists.txt). Each target feeds the bytes
 // through the reader's real path, files included.
 #include "core/DataFile.h"
+#include "core/Paths.h"
+#include "core/Text.h"
 #include "pictures/PictureDecoder.h"
 #include "settings/Shared.h"
 #include "settings/rules/SettingsFile.h"
@@ -99,10 +101,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const qsizetype lineEnd = input.indexOf('\n');
     const QByteArray contentType = lineEnd < 0 ? QByteArray() : input.left(lineEnd);
     const QByteArray body = input.mid(lineEnd + 1);
+    QString whole;
+    if (isUtf8(body) != isUtf8(body, &whole))
+        qFatal("UTF-8 checked in pieces and whole differ");
     QStringDecoder decoder = pageDecoder(body, contentType);
     QString text = decoder.decode(body.left(body.size() / 2));
     text += decoder.decode(body.mid(body.size() / 2));
     metaCharset(body);
+#elif defined(FUZZ_NAMES)
+    // A file name as the system gives it: its text leads back to its bytes.
+    const QByteArray name(reinterpret_cast<const char *>(data), qsizetype(size));
+    if (systemPath(nameFromSystem(name.constData(), name.size())) != name)
+        qFatal("a name does not lead back to its bytes");
 #elif defined(FUZZ_LINKS)
     const QString page = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
     const LinkScan scan = extractLinks(page, QStringLiteral("http://127.0.0.1/pages/"));

@@ -30,6 +30,8 @@ int main(int argc, char *argv[]) {
          seed("fuzz_pomiini", "\"http://127.0.0.1/a.html\"\r\n\"http://127.0.0.1/b/\"\r\n") &&
          seed("fuzz_pagedecoding",
               "text/html; charset=Shift_JIS\n<meta charset=\"utf-8\"><p>x</p>") &&
+         seed("fuzz_names", "a\xff\xef\xbf\xbd\xed\xb2\x80"
+                            "b\xc3.jpg") &&
          seed("fuzz_links",
               "<a href=\"a.jpg\">a</a><A HREF=\"/b/c.jpg\"><a Href=\"http://x/http://y/d.jpg\">");
     return ok ? 0 : 1;

@@ -262,19 +262,25 @@ void NetRequest::onReadyRead() {
         }
         return;
     }
+    if (readBody() <= 0)
+        return;
+    touch();
+    emit bodyProgress();
+}
+
+qint64 NetRequest::readBody() {
     const qint64 available = m_reply->bytesAvailable();
     if (available <= 0)
-        return;
+        return 0;
     if (m_body.size() + available > m_maxBytes) {
         abort(NetTooLarge);
-        return;
+        return -1;
     }
     const qint64 got = m_body.readFrom(m_reply, available, m_expected);
     m_held += got;
     if (m_budget)
         m_budget->held += got;
-    touch();
-    emit bodyProgress();
+    return got;
 }
 
 void NetRequest::followRedirect() {
@@ -305,17 +311,8 @@ void NetRequest::onFinished() {
     if (status.isValid() && !checkAnswer())
         return;
     // What is left is at most the network layer's buffer.
-    const qint64 available = m_reply->bytesAvailable();
-    if (available > 0) {
-        if (m_body.size() + available > m_maxBytes) {
-            finish(NetTooLarge);
-            return;
-        }
-        const qint64 got = m_body.readFrom(m_reply, available, m_expected);
-        m_held += got;
-        if (m_budget)
-            m_budget->held += got;
-    }
+    if (readBody() < 0)
+        return;
     // An error status is still an answer: its body is kept for the caller.
     // A connection that broke off is not, whatever came before.
     const bool contentOrServer = (err >= 201 && err <= 299) || (err >= 401 && err <= 499);
@@ -398,18 +395,6 @@ Error InternetTransfer::OpenURL(const QString &url) {
         m_pageState = PageIdle;
         return err;
     }
-    return Ok;
-}
-
-Error InternetTransfer::OpenURL(const QString &url, QByteArray *body, int *httpStatus) {
-    NetRequest request(m_manager, QUrl(url), TransferLimits::current().pictureBytes);
-    waitFor(&request);
-    if (httpStatus)
-        *httpStatus = request.httpStatus();
-    if (request.error() != Ok)
-        return request.error();
-    if (body)
-        *body = request.takeBody();
     return Ok;
 }
 

@@ -43,7 +43,7 @@ struct FetchBudget;
 
 // The internet transfer component of the download window: one page request
 // at a time, reported through StateChanged and read in pieces, and
-// synchronous or parallel fetches of pictures as bytes.
+// picture fetches that may run side by side, each waited for in turn.
 //
 // Synchronous waits run a local event loop that takes no user input: windows
 // repaint, but no click or key is handled until the wait ends.
@@ -74,10 +74,6 @@ public:
     // with this request instead of fetching the page again. Returns Ok or
     // the error; NetBusy while another page request is in progress.
     Error OpenURL(const QString &url);
-
-    // Byte fetch: the whole body of the answer and its HTTP status. An HTTP
-    // error answer is not a failure here; only no answer at all is.
-    Error OpenURL(const QString &url, QByteArray *body, int *httpStatus);
 
     // Carries on with the request begun by OpenURL for this address, or
     // starts a new one, and returns at once. States follow through
@@ -214,6 +210,10 @@ signals:
 
 private:
     void onReadyRead();
+    // Moves what has come of the body out of the network layer. Returns the
+    // bytes moved; -1 when the body would pass its limit (the request has
+    // then finished with NetTooLarge).
+    qint64 readBody();
     bool checkAnswer();
     void onFinished();
     void send(const QUrl &url);

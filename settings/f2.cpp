@@ -12,15 +12,11 @@
 
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 
 namespace pomiv {
-
-static const QColor dialogColour(255, 192, 128);
 
 static QString indexed(const char *name, int i) {
     return QString::fromLatin1(name) + QLatin1Char('_') + QString::number(i);
@@ -37,11 +33,10 @@ f2::f2(pmvmin *main)
     setBackground(this, dialogColour);
     setFixedSize(px(7305), px(6555));
 
-    OKB = make<QPushButton>(this, QStringLiteral("OKB"), 5880, 120, 1335, 375);
-    OKB->setText(QStringLiteral("OK"));
+    OKB = makeCaptioned<QPushButton>(this, QStringLiteral("OKB"), "OK", 5880, 120, 1335, 375);
     OKB->setToolTip(jp("環境設定を保存して終了"));
-    exitb = make<QPushButton>(this, QStringLiteral("exitb"), 4320, 120, 1335, 375);
-    exitb->setText(jp("キャンセル"));
+    exitb = makeCaptioned<QPushButton>(this, QStringLiteral("exitb"), "キャンセル", 4320, 120, 1335,
+                                       375);
     exitb->setToolTip(jp("保存しないで終了"));
     // Enter presses the button that has the focus.
     OKB->setAutoDefault(true);
@@ -90,12 +85,7 @@ f2::f2(pmvmin *main)
     connect(OKB, &QPushButton::clicked, this, &f2::OKB_Click);
     connect(exitb, &QPushButton::clicked, this, &f2::exitb_Click);
 
-    // Centred on the screen.
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect area(QPoint(), size());
-        area.moveCenter(screen->availableGeometry().center());
-        move(area.topLeft());
-    }
+    centreOnScreen(this);
 
     Form_Load();
 }

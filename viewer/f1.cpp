@@ -11,12 +11,10 @@
 #include "viewer/PictureBox.h"
 
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScopeGuard>
-#include <QScreen>
 #include <QShowEvent>
 
 #include <cmath>
@@ -59,16 +57,12 @@ f1::f1(pmvmin *main) : m_main(main) {
     client->setFocusPolicy(Qt::ClickFocus);
     setCentralWidget(client);
 
-    g = new PictureBox(client);
-    g->setObjectName(QStringLiteral("g"));
+    g = make<PictureBox>(client, QStringLiteral("g"), 0, 0, 6000, 7620);
     setBackground(g, background);
     g->setFocusPolicy(Qt::StrongFocus);
-    place(g, 0, 0, 6000, 7620);
 
-    d1 = new FileList(client);
-    d1->setObjectName(QStringLiteral("d1"));
+    d1 = make<FileList>(client, QStringLiteral("d1"), 0, 0, 1575, 0);
     d1->setSelectionMode(QAbstractItemView::SingleSelection);
-    place(d1, 0, 0, 1575, 0);
     d1->hide();
     setTabOrder(g, d1);
 
@@ -89,8 +83,7 @@ f1::f1(pmvmin *main) : m_main(main) {
 
     // Inner area of 15240 x 10830 twips, centred on the screen.
     resize(px(15240), px(10830) + menuBar()->sizeHint().height());
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(this);
     g->setFocus();
 }
 

@@ -103,7 +103,7 @@ INTE::~INTE() {
 }
 
 void INTE::buildControls(QWidget *client) {
-    const QString pGothic = QString::fromUtf8(fontPGothic);
+    const QString pGothic = jp(fontPGothic);
 
     Command1 =
         makeCaptioned<QPushButton>(client, "Command1", "画像のダウンロード", 120, 120, 1815, 495);
@@ -252,30 +252,11 @@ bool INTE::showInMain(const QString &folder) {
 }
 
 void INTE::op2_Click(int index) {
-    if (index == 2) {
-        if (SavedFolder.isEmpty())
-            return;
-        if (!showInMain(SavedFolder)) {
-            op2[m_checkedOption]->setChecked(true);
-            return;
-        }
-        op2[2]->setText(jp("現在のフォルダ"));
-        ft->setText(SavedFolder);
-        SavedFolder.clear();
-    } else {
-        const QString target = index == 0 ? MainFolder : DestFolder;
-        const QString before = m_main ? m_main->d3->path() : QString();
-        if (!showInMain(target)) {
-            op2[m_checkedOption]->setChecked(true);
-            return;
-        }
-        if (SavedFolder.isEmpty())
-            SavedFolder = before;
-        op2[2]->setText(jp("元のフォルダ"));
-        ft->setText(target);
-    }
-    m_checkedOption = index;
-    ft->setText(withTrailingSeparator(ft->text()));
+    if (!m_main)
+        return;
+    if (const auto shown =
+            m_main->followFolderOption(index, op2, SavedFolder, m_checkedOption, this))
+        ft->setText(withTrailingSeparator(*shown));
 }
 
 void INTE::Command2_Click() {

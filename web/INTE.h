@@ -93,9 +93,6 @@ public:
     // fetched as a page whose links the state handler lists.
     void URL_ad(const QString &address);
 
-    // Whether a download run is going on.
-    bool isRunning() const { return m_running; }
-
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

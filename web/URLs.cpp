@@ -6,10 +6,8 @@
 #include "settings/Shared.h"
 #include "web/rules/PomiIni.h"
 
-#include <QGuiApplication>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 
 namespace pomiv {
 
@@ -23,31 +21,24 @@ URLs::URLs(QWidget *parent) : QWidget(parent, Qt::Window) {
     setFixedSize(px(6000), px(4200));
 
     const auto button = [this](const char *name, const char *caption, const char *tip, int left) {
-        auto *b = new QPushButton(jp(caption), this);
-        b->setObjectName(QString::fromLatin1(name));
+        auto *b = makeCaptioned<QPushButton>(this, QString::fromLatin1(name), caption, left, 120,
+                                             1815, 375);
         b->setToolTip(jp(tip));
-        place(b, left, 120, 1815, 375);
         return b;
     };
     Command1 = button("Command1", "削除", "指定したサイドを削除します", 120);
     Command2 = button("Command2", "更新して終了", "サイド情報を更新して終了", 2055);
     Command3 = button("Command3", "キャンセル", "更新しないで終了", 3990);
-    l1 = new QListWidget(this);
-    l1->setObjectName(QStringLiteral("l1"));
+    l1 = make<QListWidget>(this, QStringLiteral("l1"), 120, 600, 5760, 3480);
     l1->setToolTip(jp("削除するサイドを指定してください"));
     l1->setSelectionMode(QAbstractItemView::SingleSelection);
     l1->setUniformItemSizes(true);
-    place(l1, 120, 600, 5760, 3480);
 
     connect(Command1, &QPushButton::clicked, this, &URLs::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &URLs::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &URLs::Command3_Click);
 
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    centreOnScreen(this);
 }
 
 void URLs::Form_Load() {

@@ -8,6 +8,7 @@
 #include "core/FileService.h"
 #include "core/Listing.h"
 #include "core/Paths.h"
+#include "core/Text.h"
 #include "core/Wildcard.h"
 #include "tests/support/TestSupport.h"
 #include "web/rules/PomiIni.h"
@@ -23,6 +24,8 @@
 
 using namespace pomiv;
 using namespace pomiv::test;
+
+static const QByteArray bom("\xef\xbb\xbf");
 
 class PlatformTest : public QObject {
     Q_OBJECT
@@ -45,10 +48,9 @@ private slots:
         QStandardPaths::setTestModeEnabled(false);
     }
 
-    // Shift_JIS where it holds the text and cannot read as UTF-8; else UTF-8
-    // with a byte-order mark. Read back, each gives the text again.
+    // Shift_JIS where it holds the text and cannot read as UTF-8, else UTF-8
+    // with a byte-order mark, each reading back as itself; long UTF-8 in pieces.
     void dataTextEncoding() {
-        const QByteArray bom("\xef\xbb\xbf");
         const std::pair<const char *, QByteArray> rows[] = {{"写真\r\n", "\x8e\xca\x90\x5e\r\n"},
                                                             {"～", "\x81\x60"},
                                                             {"ﾃｽ", "\xc3\xbd"},
@@ -58,6 +60,8 @@ private slots:
             const QString text = QString::fromUtf8(utf8);
             QVERIFY2(encodeDataText(text) == bytes && decodeDataText(bytes) == text, utf8);
         }
+        for (const QByteArray &pad : {QByteArray(65533, 'a'), QByteArray(65535, 'a')}) // across
+            QVERIFY(isUtf8(pad + "写") && isUtf8(pad + "a写") && !isUtf8(pad + "a\xe5\x86"));
     }
 
     // A data file that is no regular file is unreadable at once, never
@@ -212,6 +216,37 @@ private slots:
         QCOMPARE(FileService().getFile(dir.path()), FileNotFound);
     }
 
+    // A listed name addresses the file it came from, byte for byte: also bytes
+    // that are no UTF-8 and read like another name, a character beyond 16 bits
+    // (📷 ends like a carried byte), a byte-order mark at the start.
+    void namesAsTheSystemGaveThem() {
+        QTemporaryDir dir;
+        const QList<QPair<QByteArray, QByteArray>> files = {
+            {"a\xff.jpg", "Y"}, {"a\xef\xbf\xbd.jpg", "X"}, {"b\xc3.jpg", "Z"},
+            {"📷\xff.jpg", "P"}, {bom + "c.jpg", "B"},       {bom + "d\xff.jpg", "D"}};
+        for (const auto &[name, bytes] : files)
+            writeRaw(dir.path(), name, bytes);
+        QDir(dir.path()).mkdir("copies");
+        const QStringList names = matchingFiles(*readFolder(dir.path()), "*.jpg");
+        QCOMPARE(
+            displayText(names.join('|')),
+            QString(
+                "a\uFFFD.jpg|a\uFFFD.jpg|b\uFFFD.jpg|📷\uFFFD.jpg|\uFEFFc.jpg|\uFEFFd\uFFFD.jpg"));
+        const FileService fs;
+        for (const QString &name : names) {
+            const QString path = joinPath(dir.path(), name),
+                          copy = joinPath(dir.filePath("copies"), name);
+            QVERIFY(fs.getFile(path) == Ok && fs.copyFile(path, copy) == Ok &&
+                    fs.renameFile(copy, copy.chopped(1) + '_') == Ok);
+        }
+        for (const auto &[name, bytes] : files)
+            QCOMPARE(readRaw(dir.filePath("copies"), name.chopped(1) + '_'), bytes);
+        // Deleting one leaves the one that reads alike.
+        const QString odd = names.at(names.indexOf(QRegularExpression("^a.\\.jpg$")));
+        QCOMPARE(fs.deleteFile(joinPath(dir.path(), odd)), Ok);
+        QCOMPARE(matchingFiles(*readFolder(dir.path()), "*.jpg").size(), 5);
+    }
+
     // Each pattern with names it matches, then names it does not.
     void wildcard() {
         const QList<std::tuple<QString, QStringList, QStringList>> rows = {
@@ -237,7 +272,8 @@ private slots:
         for (const char *name : {"b.jpg", "A.jpg", "a.JPG", "c.gif", ".hidden.jpg", "Z.jpg"})
             writeFile(dir.filePath(name), "x");
         QDir(dir.path()).mkdir("folder.jpg");
-        QCOMPARE(listFiles(dir.path(), "*.jpg"), (QStringList{"A.jpg", "a.JPG", "b.jpg", "Z.jpg"}));
+        QCOMPARE(matchingFiles(*readFolder(dir.path()), "*.jpg"),
+                 (QStringList{"A.jpg", "a.JPG", "b.jpg", "Z.jpg"}));
 
         FileList list;
         QSignalSpy paths(&list, &FileList::pathChanged);

@@ -1,5 +1,7 @@
 #include "web/rules/PageDecoding.h"
 
+#include "core/Text.h"
+
 #include <QStringConverter>
 
 namespace pomiv {
@@ -65,20 +67,6 @@ static bool decoderFor(const QByteArray &name, QStringDecoder *decoder) {
     return true;
 }
 
-static bool isValidUtf8(const QByteArray &bytes) {
-    // In pieces, so a large page is not held twice.
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    constexpr qsizetype piece = 64 * 1024;
-    for (qsizetype at = 0; at < bytes.size(); at += piece) {
-        const QString decoded =
-            utf8.decode(QByteArrayView(bytes).sliced(at, qMin(piece, bytes.size() - at)));
-        Q_UNUSED(decoded);
-        if (utf8.hasError())
-            return false;
-    }
-    return true;
-}
-
 QStringDecoder pageDecoder(const QByteArray &body, const QByteArray &contentType) {
     QStringDecoder decoder;
     if (const auto bom = QStringConverter::encodingForData(body)) {
@@ -92,7 +80,7 @@ QStringDecoder pageDecoder(const QByteArray &body, const QByteArray &contentType
         return decoder;
     if (decoderFor(metaCharset(body), &decoder))
         return decoder;
-    if (isValidUtf8(body))
+    if (isUtf8(body))
         return QStringDecoder(QStringDecoder::Utf8);
     return QStringDecoder("Shift_JIS");
 }

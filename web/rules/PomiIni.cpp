@@ -2,10 +2,10 @@
 
 #include "core/DataFile.h"
 #include "core/Errors.h"
+#include "core/Text.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringEncoder>
 
 namespace pomiv {
 
@@ -64,9 +64,7 @@ Error PomiIni::append(const QString &address) const {
     // should; when neither does, the whole file is written anew. Either
     // way the file is replaced whole, so a full disk never leaves half a
     // line at its end.
-    QStringEncoder sjis("Shift_JIS", QStringEncoder::Flag::Stateless);
-    const QByteArray asShiftJis = sjis.encode(line);
-    for (const QByteArray &add : {sjis.hasError() ? QByteArray() : asShiftJis, line.toUtf8()}) {
+    for (const QByteArray &add : {toShiftJis(line).value_or(QByteArray()), line.toUtf8()}) {
         if (!add.isEmpty() && decodeDataText(old + add) == text)
             return writeDataBytes(file, old + add);
     }
