@@ -65,9 +65,9 @@ private:
 // replaces anything at the path, a link included, nor a file that appeared a
 // moment ago. The file starts with the permission bits given, narrowed by the
 // process's mask (where the system has them). When fill fails, or the file
-// cannot be closed, the file made here is
-// removed. Returns FileAlreadyExists, PathNotFound when its folder does not
-// exist, fill's error or GeneralFailure.
+// cannot be closed, the file made here is removed. Returns FileAlreadyExists,
+// PathNotFound when its folder does not exist, fill's error or
+// GeneralFailure.
 using NewFileFill = std::function<Error(NewFile &file)>;
 Error createNewFile(const QString &path, const NewFileFill &fill, unsigned permissions = 0666);
 

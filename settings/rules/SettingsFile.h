@@ -44,8 +44,8 @@ Error readSettings(const QString &dataFolder, QStringList *fields, int wanted = 
 // The one writer: replaces the whole file with the four values (a new file
 // beside it is renamed over it). The transfer and the download call it after
 // every file, so it is cheap; a crash or a full disk still leaves the
-// complete old or new line. Returns the error;
-// the old file stays as it was on failure.
+// complete old or new line. Returns the error; the old file stays as it was
+// on failure.
 Error f_save(const QString &dataFolder, const SettingsRecord &record);
 
 // The rewrites of one run that rewrites the settings file after every file

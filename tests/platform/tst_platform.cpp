@@ -140,8 +140,7 @@ private slots:
             {true, "src/a.jpg", "nowhere/b.jpg", PathNotFound, ""},
             {true, "nowhere/a.jpg", "dst/c.jpg", PathNotFound, ""},
             {true, "src/missing.jpg", "dst/c.jpg", GeneralFailure, ""},
-            {true, "src/a.jpg", "dst/c.jpg", DeviceUnavailable,
-             ""}, // the hook's refusal, passed on
+            {true, "src/a.jpg", "dst/c.jpg", DeviceUnavailable, ""}, // the copy hook's refusal
             {false, "dst/a.jpg", "dst/a.jp_", Ok, "old"},
             {false, "src/a.jpg", "dst/a.jpg", FileAlreadyExists, "old"}};
         for (const auto &[copy, from, to, result, after] : rows) {
