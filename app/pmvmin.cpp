@@ -196,7 +196,7 @@ void pmvmin::buildControls(QWidget *client) {
 }
 
 bool pmvmin::Form_Load() {
-    int err = Ok;
+    Error err = Ok;
     [&] {
         tx[0]->setText(d2->path());
         f_open();
@@ -241,9 +241,9 @@ void pmvmin::f_open() {
     readSettingsInto(4);
 }
 
-int pmvmin::readSettingsInto(int wanted) {
+Error pmvmin::readSettingsInto(int wanted) {
     QStringList fields;
-    const int err = readSettings(AppDir, &fields, wanted);
+    const Error err = readSettings(AppDir, &fields, wanted);
     if (!fields.value(0).isEmpty())
         MainFolder = fields[0];
     if (!fields.value(1).isEmpty())
@@ -259,11 +259,11 @@ SettingsRecord pmvmin::settingsRecord() const {
     return {MainFolder, DestFolder, tx[1]->text(), tx[2]->text()};
 }
 
-int pmvmin::saveSettings(const QString &mainFolder, const QString &destFolder) {
+Error pmvmin::saveSettings(const QString &mainFolder, const QString &destFolder) {
     SettingsRecord record = settingsRecord();
     record.mainFolder = mainFolder;
     record.destFolder = destFolder;
-    if (const int err = f_save(AppDir, record))
+    if (const Error err = f_save(AppDir, record); failed(err))
         return err;
     MainFolder = mainFolder;
     DestFolder = destFolder;
@@ -296,7 +296,7 @@ void pmvmin::d1_Change() {
     const QString drive = d1->drive();
     if (volumes.driveOf(d2->path()) == drive)
         return;
-    const int err = d2->setPath(volumes.currentFolder(drive));
+    const Error err = d2->setPath(volumes.currentFolder(drive));
     if (err == DeviceUnavailable) {
         message(this, jp("ドライブの準備ができていません"));
         return;

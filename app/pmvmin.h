@@ -111,8 +111,8 @@ public:
     // the shared folders and the name prefix and number fields: a folder the
     // file holds, not empty, becomes the shared one (an empty field stands for
     // the start-up folder, which is or will be in its place); the prefix and
-    // the number come only from a complete file. Returns the error number.
-    int readSettingsInto(int wanted);
+    // the number come only from a complete file. Returns the error.
+    Error readSettingsInto(int wanted);
 
     // The settings record as it stands: the shared folders, the name prefix
     // and the number fields. The one place that assembles it.
@@ -120,8 +120,8 @@ public:
 
     // Writes the settings file with these folders and the name prefix and
     // number fields; once written, the shared folders take them, so the file
-    // and they agree. Returns the error number (nothing changes then).
-    int saveSettings(const QString &mainFolder, const QString &destFolder);
+    // and they agree. Returns the error (nothing changes then).
+    Error saveSettings(const QString &mainFolder, const QString &destFolder);
 
     // Enables the view button exactly when the file list has an entry.
     void updateViewButton();

@@ -36,11 +36,11 @@ QString write(const QTemporaryDir &dir, const QString &name, const QByteArray &b
 }
 
 // Milliseconds one decode takes, and its result.
-double timed(const QString &path, int *err = nullptr) {
+double timed(const QString &path, Error *err = nullptr) {
     QElapsedTimer t;
     t.start();
     Picture picture;
-    const int result = decodePicture(path, &picture);
+    const Error result = decodePicture(path, &picture);
     if (err)
         *err = result;
     return t.nsecsElapsed() / 1e6;
@@ -92,7 +92,7 @@ int main(int argc, char *argv[]) {
         for (int r = 0; r < 3; ++r)
             sample.push_back(timed(write(dir, "sample", bytes)));
         for (int i = 0; i < files.size(); ++i) {
-            int err = 0;
+            Error err = Ok;
             const double ms = timed(write(dir, QStringLiteral("m%1").arg(i), files[i]), &err);
             (err == Ok ? shown : refused).push_back(ms);
             if (err != Ok && ms > worst)

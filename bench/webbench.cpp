@@ -291,8 +291,8 @@ int memoryCase(const QString &self, const QString &name) {
     if (name == QLatin1String("page")) {
         // The page fetch: a redirection with an endless body.
         InternetTransfer transfer;
-        const int err = transfer.OpenURL(base + QStringLiteral("/redirect.jpg"));
-        std::printf("page: error %d\n", err);
+        const Error err = transfer.OpenURL(base + QStringLiteral("/redirect.jpg"));
+        std::printf("page: error %d\n", int(err));
     }
     for (int i = 0; i < 10; ++i) {
         if (name == QLatin1String("big") || name == QLatin1String("slow"))
@@ -321,7 +321,7 @@ int memoryCase(const QString &self, const QString &name) {
             return true;
         });
         std::printf("%s: end %d, error %d, monitor %s\n", qPrintable(name), int(result.end),
-                    result.err, qPrintable(monitor));
+                    int(result.err), qPrintable(monitor));
     }
     std::printf("%s: %.1f s, peak memory %ld KB\n", qPrintable(name), timer.nsecsElapsed() / 1e9,
                 statusKb("VmHWM:"));

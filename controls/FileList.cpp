@@ -32,7 +32,7 @@ FileList::FileList(QWidget *parent) : QListView(parent), m_model(new QStringList
     refresh();
 }
 
-int FileList::setPath(const QString &path, std::shared_ptr<const FolderScan> scan) {
+Error FileList::setPath(const QString &path, std::shared_ptr<const FolderScan> scan) {
     const QString clean = cleanFolderPath(QDir(path).absolutePath());
     if (!QFileInfo(clean).isDir())
         return PathNotFound;

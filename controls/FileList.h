@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Errors.h"
+
 #include <QListView>
 #include <QStringList>
 
@@ -25,7 +27,7 @@ public:
     // changes then). pathChanged only when the folder differs. A reading of
     // that folder made since the event loop last ran (the folder list's,
     // after a move) is taken instead of reading it again.
-    int setPath(const QString &path, std::shared_ptr<const FolderScan> scan = {});
+    Error setPath(const QString &path, std::shared_ptr<const FolderScan> scan = {});
 
     QString pattern() const { return m_pattern; }
     void setPattern(const QString &pattern);

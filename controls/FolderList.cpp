@@ -29,7 +29,7 @@ FolderList::FolderList(QWidget *parent) : QListWidget(parent) {
     reload();
 }
 
-int FolderList::setPath(const QString &path) {
+Error FolderList::setPath(const QString &path) {
     const QString clean = cleanFolderPath(QDir(path).absolutePath());
     if (!FolderDrive(clean).isReady())
         return DeviceUnavailable;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Errors.h"
+
 #include <QListWidget>
 
 #include <memory>
@@ -23,7 +25,7 @@ public:
     // Opens a folder: DeviceUnavailable when its drive is not ready,
     // PathNotFound when it does not exist; nothing changes then. The folder
     // it already shows is not read again before the event loop has run.
-    int setPath(const QString &path);
+    Error setPath(const QString &path);
 
     // Reads the subfolders again.
     void reload();

@@ -49,9 +49,9 @@ QByteArray encodeDataText(const QString &text) {
     return byteOrderMark + text.toUtf8();
 }
 
-int readDataBytes(const QString &path, QByteArray *bytes, qint64 maxBytes, bool *cut) {
+Error readDataBytes(const QString &path, QByteArray *bytes, qint64 maxBytes, bool *cut) {
     QFile file;
-    if (const int err = openForReading(path, &file))
+    if (const Error err = openForReading(path, &file); failed(err))
         return err;
     bytes->clear();
     if (!cut && file.size() > maxBytes)
@@ -72,15 +72,15 @@ int readDataBytes(const QString &path, QByteArray *bytes, qint64 maxBytes, bool 
     return Ok;
 }
 
-int readDataFile(const QString &path, QString *text) {
+Error readDataFile(const QString &path, QString *text) {
     QByteArray bytes;
-    if (const int err = readDataBytes(path, &bytes, maxDataFileBytes))
+    if (const Error err = readDataBytes(path, &bytes, maxDataFileBytes); failed(err))
         return err;
     *text = decodeDataText(bytes);
     return Ok;
 }
 
-int writeDataFile(const QString &path, const QString &text) {
+Error writeDataFile(const QString &path, const QString &text) {
     return writeDataBytes(path, encodeDataText(text));
 }
 
@@ -142,7 +142,7 @@ void DataFileWriter::removeSpare() {
     m_spare.clear();
 }
 
-int DataFileWriter::write(const QByteArray &bytes) {
+Error DataFileWriter::write(const QByteArray &bytes) {
     if (m_spare.isEmpty())
         return writeNew(bytes);
     // The file put aside takes the new content, whole and cut to its length,
@@ -167,7 +167,7 @@ int DataFileWriter::write(const QByteArray &bytes) {
     return writeNew(bytes);
 }
 
-int DataFileWriter::writeNew(const QByteArray &bytes) {
+Error DataFileWriter::writeNew(const QByteArray &bytes) {
     // A data file kept elsewhere through a link is replaced where it is, and
     // the link stays.
     QString target = m_path;
@@ -232,7 +232,7 @@ int DataFileWriter::writeNew(const QByteArray &bytes) {
     return GeneralFailure;
 }
 
-static int syncPath(const QByteArray &path, int flags) {
+static Error syncPath(const QByteArray &path, int flags) {
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | flags);
     if (fd < 0)
         return GeneralFailure;
@@ -240,7 +240,7 @@ static int syncPath(const QByteArray &path, int flags) {
     return ::close(fd) == 0 && ok ? Ok : GeneralFailure;
 }
 
-int DataFileWriter::finish() {
+Error DataFileWriter::finish() {
     removeSpare();
     if (m_target.isEmpty())
         return Ok;
@@ -248,11 +248,11 @@ int DataFileWriter::finish() {
     const QByteArray folder = slash < 0    ? QByteArray(".")
                               : slash == 0 ? QByteArray("/")
                                            : m_target.left(slash);
-    const int err = syncPath(m_target, 0);
+    const Error err = syncPath(m_target, 0);
     return syncPath(folder, O_DIRECTORY) == Ok ? err : GeneralFailure;
 }
 
-int writeDataBytes(const QString &path, const QByteArray &bytes) {
+Error writeDataBytes(const QString &path, const QByteArray &bytes) {
     return DataFileWriter(path).write(bytes);
 }
 
@@ -264,20 +264,20 @@ DataFileWriter::~DataFileWriter() = default;
 
 void DataFileWriter::removeSpare() {}
 
-int DataFileWriter::write(const QByteArray &bytes) {
+Error DataFileWriter::write(const QByteArray &bytes) {
     return writeNew(bytes);
 }
 
 // QSaveFile forces each file to disk as it puts it in place.
-int DataFileWriter::finish() {
+Error DataFileWriter::finish() {
     return Ok;
 }
 
-int writeDataBytes(const QString &path, const QByteArray &bytes) {
+Error writeDataBytes(const QString &path, const QByteArray &bytes) {
     return DataFileWriter(path).write(bytes);
 }
 
-int DataFileWriter::writeNew(const QByteArray &bytes) {
+Error DataFileWriter::writeNew(const QByteArray &bytes) {
     const QString &path = m_path;
     const QFileInfo info(path);
     if (info.exists() && !info.isFile())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Errors.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -23,24 +25,24 @@ QByteArray encodeDataText(const QString &text);
 // Read the bytes of a data file, at most maxBytes of them; *cut tells
 // whether more followed (without cut, a longer file is unreadable). Only a
 // regular file (or a link to one) is read, and opening never waits: a FIFO,
-// a device or a folder is unreadable. Returns the error number
-// (FileNotFound when there is no file, 0 when it was read).
-int readDataBytes(const QString &path, QByteArray *bytes, qint64 maxBytes, bool *cut = nullptr);
+// a device or a folder is unreadable. Returns the error (FileNotFound when
+// there is no file, Ok when it was read).
+Error readDataBytes(const QString &path, QByteArray *bytes, qint64 maxBytes, bool *cut = nullptr);
 
-// Read a whole data file and decode it. Returns the error number (0 when it
-// was read). Files larger than maxDataFileBytes are refused as unreadable.
-int readDataFile(const QString &path, QString *text);
+// Read a whole data file and decode it. Returns the error (Ok when it was
+// read). Files larger than maxDataFileBytes are refused as unreadable.
+Error readDataFile(const QString &path, QString *text);
 
 // Replace a data file whole: the new content goes to a temporary file beside
 // it, named after it (pmvf2.ini.XXXXXX), which is then put in its place. A
 // crash at any instant or a full disk leaves the whole old or the whole new
 // file; nothing is forced to disk, which a rename does not need for that.
 // What is not a regular file (a FIFO, a device, a folder) is not replaced.
-// Returns the error number (0 when written).
-int writeDataFile(const QString &path, const QString &text);
+// Returns the error (Ok when written).
+Error writeDataFile(const QString &path, const QString &text);
 
 // The same with the bytes already encoded.
-int writeDataBytes(const QString &path, const QByteArray &bytes);
+Error writeDataBytes(const QString &path, const QByteArray &bytes);
 
 // Replaces one data file again and again, as the settings file is after
 // every file of a run, each time as safely as writeDataBytes. The file the
@@ -56,17 +58,17 @@ public:
     DataFileWriter(const DataFileWriter &) = delete;
     DataFileWriter &operator=(const DataFileWriter &) = delete;
 
-    // Replaces the file whole. Returns the error number (0 when written);
+    // Replaces the file whole. Returns the error (Ok when written);
     // on failure the file stays as it was.
-    int write(const QByteArray &bytes);
+    Error write(const QByteArray &bytes);
 
     // Ends a series of writes: the file put aside goes, and the file as last
     // written, and its name, are forced to disk, so that a power cut loses
-    // nothing of them. Returns the error number.
-    int finish();
+    // nothing of them. Returns the error.
+    Error finish();
 
 private:
-    int writeNew(const QByteArray &bytes);
+    Error writeNew(const QByteArray &bytes);
     void removeSpare();
 
     QString m_path;

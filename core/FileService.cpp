@@ -60,12 +60,12 @@ FileIdentity FileIdentity::of(const QString &path) {
     return identityOf(st);
 }
 
-static int errorFor(int err) {
-    return err == ENOENT || err == ENOTDIR ? FileNotFound : GeneralFailure;
+static Error errorFor(int systemError) {
+    return systemError == ENOENT || systemError == ENOTDIR ? FileNotFound : GeneralFailure;
 }
 
-// The file opened and checked, or -1 with the error number in *err.
-static int openRegular(const QByteArray &path, bool followLinks, struct stat *st, int *err) {
+// The file opened and checked, or -1 with the error in *err.
+static int openRegular(const QByteArray &path, bool followLinks, struct stat *st, Error *err) {
     const int fd = ::open(path.constData(),
                           O_RDONLY | O_CLOEXEC | O_NONBLOCK | (followLinks ? 0 : O_NOFOLLOW));
     if (fd < 0) {
@@ -80,10 +80,10 @@ static int openRegular(const QByteArray &path, bool followLinks, struct stat *st
     return fd;
 }
 
-int openForReading(const QString &path, QFile *file, FileIdentity *identity, bool followLinks) {
+Error openForReading(const QString &path, QFile *file, FileIdentity *identity, bool followLinks) {
     const QByteArray native = systemPath(path);
     struct stat st {};
-    int err = Ok;
+    Error err = Ok;
     const int fd = openRegular(native, followLinks, &st, &err);
     if (fd < 0) {
         if (identity)
@@ -164,14 +164,14 @@ static bool copyData(int in, int out) {
 
 // Why a copy could not start, in the order the caller tells the reasons
 // apart: a missing folder, then a destination that exists, then the rest.
-static int copyRefused(const QByteArray &from, const QByteArray &to) {
+static Error copyRefused(const QByteArray &from, const QByteArray &to) {
     if (!folderOfExists(from) || !folderOfExists(to))
         return PathNotFound;
     struct stat st {};
     return ::lstat(to.constData(), &st) == 0 ? FileAlreadyExists : GeneralFailure;
 }
 
-int createNewFile(const QString &path, const NewFileFill &fill, unsigned permissions) {
+Error createNewFile(const QString &path, const NewFileFill &fill, unsigned permissions) {
     // The file is created here or not at all; a link at the path counts as a
     // file.
     const QByteArray native = systemPath(path);
@@ -183,7 +183,7 @@ int createNewFile(const QString &path, const NewFileFill &fill, unsigned permiss
             return FileAlreadyExists;
         return folderOfExists(native) ? GeneralFailure : PathNotFound;
     }
-    int result = GeneralFailure;
+    Error result = GeneralFailure;
     {
         NewFile file(fd);
         result = fill(file);
@@ -196,12 +196,12 @@ int createNewFile(const QString &path, const NewFileFill &fill, unsigned permiss
     return result;
 }
 
-int FileService::copyFile(const QString &source, const QString &destination) const {
+Error FileService::copyFile(const QString &source, const QString &destination) const {
     // Only the opens are asked on the way to a copy; what went wrong is
     // looked into when one fails.
     const QByteArray from = systemPath(source);
     struct stat st {};
-    int err = Ok;
+    Error err = Ok;
     const int in = openRegular(from, true, &st, &err);
     if (in < 0)
         return copyRefused(from, systemPath(destination));
@@ -209,29 +209,29 @@ int FileService::copyFile(const QString &source, const QString &destination) con
     // the system to write out, as any file copy is: a run of thousands of
     // copies must not wait on the disk after each one. The permissions are
     // set again, as the process's mask may have narrowed them.
-    const int result = createNewFile(
+    const Error result = createNewFile(
         destination,
         [&](NewFile &out) {
             if (copyFault()) {
-                if (const int fault = copyFault()(source, destination))
+                if (const Error fault = copyFault()(source, destination); failed(fault))
                     return fault;
             }
             const bool ok =
                 copyData(in, out.handle()) && ::fchmod(out.handle(), st.st_mode & 0777) == 0;
-            return ok ? int(Ok) : int(GeneralFailure);
+            return ok ? Ok : GeneralFailure;
         },
         st.st_mode & 0777);
     ::close(in);
     return result;
 }
 
-int FileService::getFile(const QString &path) const {
+Error FileService::getFile(const QString &path) const {
     struct stat st {};
     return ::stat(systemPath(path).constData(), &st) == 0 && S_ISREG(st.st_mode) ? Ok
                                                                                  : FileNotFound;
 }
 
-int FileService::deleteFile(const QString &path, bool) const {
+Error FileService::deleteFile(const QString &path, bool) const {
     // Removing a name needs no write permission on the file, so nothing is
     // changed before; a link goes itself.
     const QByteArray native = systemPath(path);
@@ -241,7 +241,7 @@ int FileService::deleteFile(const QString &path, bool) const {
     return ::unlink(native.constData()) == 0 ? Ok : errorFor(errno);
 }
 
-int FileService::renameFile(const QString &from, const QString &to) const {
+Error FileService::renameFile(const QString &from, const QString &to) const {
     const QByteArray source = systemPath(from);
     const QByteArray target = systemPath(to);
     struct stat st {};
@@ -279,7 +279,7 @@ FileIdentity FileIdentity::of(const QString &path) {
     return id;
 }
 
-int openForReading(const QString &path, QFile *file, FileIdentity *identity, bool followLinks) {
+Error openForReading(const QString &path, QFile *file, FileIdentity *identity, bool followLinks) {
     const QFileInfo info(path);
     if (identity)
         *identity = FileIdentity::of(path);
@@ -295,14 +295,14 @@ static bool folderOfExists(const QString &path) {
     return QFileInfo(QFileInfo(path).absolutePath()).isDir();
 }
 
-int createNewFile(const QString &path, const NewFileFill &fill, unsigned) {
+Error createNewFile(const QString &path, const NewFileFill &fill, unsigned) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
             return FileAlreadyExists;
         return folderOfExists(path) ? GeneralFailure : PathNotFound;
     }
-    int result = GeneralFailure;
+    Error result = GeneralFailure;
     {
         NewFile device(file.handle());
         result = fill(device);
@@ -315,35 +315,35 @@ int createNewFile(const QString &path, const NewFileFill &fill, unsigned) {
     return result;
 }
 
-int FileService::copyFile(const QString &source, const QString &destination) const {
+Error FileService::copyFile(const QString &source, const QString &destination) const {
     if (!folderOfExists(source) || !folderOfExists(destination))
         return PathNotFound;
     QFile in;
-    const int opened = openForReading(source, &in);
+    const Error opened = openForReading(source, &in);
     return createNewFile(destination, [&](NewFile &file) {
         if (copyFault()) {
-            if (const int fault = copyFault()(source, destination))
+            if (const Error fault = copyFault()(source, destination); failed(fault))
                 return fault;
         }
         QIODevice *out = file.device();
         if (opened != Ok || !out)
-            return int(GeneralFailure);
+            return GeneralFailure;
         QByteArray block(256 * 1024, Qt::Uninitialized);
         for (;;) {
             const qint64 got = in.read(block.data(), block.size());
             if (got <= 0)
-                return got == 0 ? int(Ok) : int(GeneralFailure);
+                return got == 0 ? Ok : GeneralFailure;
             if (out->write(block.constData(), got) != got)
-                return int(GeneralFailure);
+                return GeneralFailure;
         }
     });
 }
 
-int FileService::getFile(const QString &path) const {
+Error FileService::getFile(const QString &path) const {
     return QFileInfo(path).isFile() ? Ok : FileNotFound;
 }
 
-int FileService::deleteFile(const QString &path, bool force) const {
+Error FileService::deleteFile(const QString &path, bool force) const {
     const QFileInfo info(path);
     if (info.isSymLink())
         return QFile::remove(path) ? Ok : GeneralFailure;
@@ -362,7 +362,7 @@ int FileService::deleteFile(const QString &path, bool force) const {
     return GeneralFailure;
 }
 
-int FileService::renameFile(const QString &from, const QString &to) const {
+Error FileService::renameFile(const QString &from, const QString &to) const {
     if (!QFileInfo(from).isFile())
         return FileNotFound;
     if (!folderOfExists(to))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Errors.h"
+
 #include <QString>
 
 #include <functional>
@@ -37,8 +39,8 @@ bool writeAll(int fd, const char *data, qint64 size);
 // With followLinks false a link is refused too (its identity then says
 // isLink). FileNotFound when nothing is at the path. The identity is the
 // opened file's.
-int openForReading(const QString &path, QFile *file, FileIdentity *identity = nullptr,
-                   bool followLinks = true);
+Error openForReading(const QString &path, QFile *file, FileIdentity *identity = nullptr,
+                     bool followLinks = true);
 
 // A file createNewFile has just made, open for writing.
 class NewFile {
@@ -62,39 +64,39 @@ private:
 // Makes a new file at the path and has fill write its content into it. Never
 // replaces anything at the path, a link included, nor a file that appeared a
 // moment ago. The file starts with the permission bits given, narrowed by the
-// process's mask (where the system has them). When fill returns an error
-// number (not 0), or the file cannot be closed, the file made here is
-// removed. Returns FileAlreadyExists, PathNotFound when its folder does not
-// exist, fill's error or GeneralFailure.
-using NewFileFill = std::function<int(NewFile &file)>;
-int createNewFile(const QString &path, const NewFileFill &fill, unsigned permissions = 0666);
+// process's mask (where the system has them). When fill fails, or the file
+// cannot be closed, the file made here is removed. Returns FileAlreadyExists,
+// PathNotFound when its folder does not exist, fill's error or
+// GeneralFailure.
+using NewFileFill = std::function<Error(NewFile &file)>;
+Error createNewFile(const QString &path, const NewFileFill &fill, unsigned permissions = 0666);
 
 // Copies and deletions of the user's files, by the bytes of their paths.
-// Every failure comes back as an error number; nothing is ever replaced.
+// Every failure comes back as an error; nothing is ever replaced.
 class FileService {
 public:
     // Copies source to destination, never replacing an existing file:
     // FileAlreadyExists when the destination exists, PathNotFound when the
     // folder of either path does not exist, GeneralFailure otherwise.
-    int copyFile(const QString &source, const QString &destination) const;
+    Error copyFile(const QString &source, const QString &destination) const;
 
     // FileNotFound when no file (a folder is not a file) is at the path; a
     // link to a file is a file.
-    int getFile(const QString &path) const;
+    Error getFile(const QString &path) const;
 
     // Deletes the file at once, read-only files too; nothing goes to a
     // recycle bin. A link is removed itself, never what it points to. No
     // permission is changed where deleting needs none (Unix); where it does
     // (force, Windows), only on the file itself, and put back when the delete
     // fails.
-    int deleteFile(const QString &path, bool force = true) const;
+    Error deleteFile(const QString &path, bool force = true) const;
 
     // Renames a file, never replacing an existing one.
-    int renameFile(const QString &from, const QString &to) const;
+    Error renameFile(const QString &from, const QString &to) const;
 
     // Lets tests make a copy fail the way the system would (access denied,
-    // a full disk): the hook's error number, when not 0, is the copy's result.
-    using CopyFault = std::function<int(const QString &source, const QString &destination)>;
+    // a full disk): the hook's error, when not Ok, is the copy's result.
+    using CopyFault = std::function<Error(const QString &source, const QString &destination)>;
     static void setCopyFaultForTests(CopyFault fault);
 };
 

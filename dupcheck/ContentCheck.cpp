@@ -57,7 +57,7 @@ void Module1::dup_chk(pmvmin &window, const QStringList &paths, int count) {
             ++failed;
             continue;
         }
-        int err = Ok;
+        Error err = Ok;
         if (rename)
             err = files.renameFile(path, path.chopped(1) + QLatin1Char('_'));
         else if ((err = files.getFile(path)) == Ok)

@@ -77,10 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     writeInput(QStringLiteral("input"), reinterpret_cast<const uint8_t *>(bytes.constData()),
                size_t(bytes.size()));
     Picture picture;
-    const int err = decodePicture(folder->filePath(QStringLiteral("input")), &picture);
-    if (err != 0 && err != 481)
-        qFatal("decoder gave %d", err);
-    if (err == 0 && qint64(picture.image.width()) * picture.image.height() > 16384LL * 8192)
+    const Error err = decodePicture(folder->filePath(QStringLiteral("input")), &picture);
+    if (err != Ok && err != InvalidPicture)
+        qFatal("decoder gave %d", int(err));
+    if (err == Ok && qint64(picture.image.width()) * picture.image.height() > 16384LL * 8192)
         qFatal("picture beyond the budget");
 #elif defined(FUZZ_SETTINGS) || defined(FUZZ_POMIINI)
     // The text as the data files are read (reading the file itself allocates

@@ -1,7 +1,6 @@
 #include "net/InternetTransfer.h"
 
 #include "core/Errors.h"
-#include "core/Text.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -11,25 +10,6 @@
 #include <QSslConfiguration>
 
 namespace pomiv {
-
-QString netErrorText(int err) {
-    switch (err) {
-    case NetNotHttp:
-        return jp("このアドレスからは取得できません（http または https のみです）。");
-    case NetBusy:
-        return jp("前の要求を処理しています。");
-    case NetConnectFailed:
-        return jp("サーバーに接続できませんでした。");
-    case NetTimeout:
-        return jp("サーバーが応答しません（時間切れ）。");
-    case NetTooLarge:
-        return jp("データが大きすぎます。");
-    case NetRedirect:
-        return jp("転送先のアドレスが不正か、転送が多すぎます。");
-    default:
-        return errorText(err);
-    }
-}
 
 bool isFetchableAddress(const QUrl &url) {
     if (!url.isValid() || url.host().isEmpty())
@@ -347,13 +327,13 @@ void NetRequest::onFinished() {
         finish(NetConnectFailed);
 }
 
-void NetRequest::abort(int err) {
+void NetRequest::abort(Error err) {
     if (m_finished)
         return;
     finish(err);
 }
 
-void NetRequest::finish(int err) {
+void NetRequest::finish(Error err) {
     m_finished = true;
     m_error = err;
     m_stall.stop();
@@ -389,7 +369,7 @@ void InternetTransfer::waitFor(NetRequest *request) {
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
-int InternetTransfer::OpenURL(const QString &url) {
+Error InternetTransfer::OpenURL(const QString &url) {
     if (StillExecuting())
         return NetBusy;
     const QUrl address(url);
@@ -410,7 +390,7 @@ int InternetTransfer::OpenURL(const QString &url) {
     if (!m_page || m_page != request)
         return NetConnectFailed;
     if (request->isFinished() && request->error() != Ok) {
-        const int err = request->error();
+        const Error err = request->error();
         delete request;
         m_pageState = PageIdle;
         return err;

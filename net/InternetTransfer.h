@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Errors.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -17,21 +19,6 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 namespace pomiv {
-
-// Failures of a fetch, beside the program's general error numbers. Each has
-// a Japanese text of its own (netErrorText).
-enum NetErr : int {
-    NetNotHttp = 35750,       // not an http or https address
-    NetBusy = 35764,          // a page request is still in progress
-    NetConnectFailed = 35754, // no connection, host not found, broken off
-    NetTimeout = 35761,       // no byte for too long, or too long in all
-    NetTooLarge = 35762,      // the body is larger than allowed
-    NetRedirect = 35763,      // too many redirections, or to a refused address
-};
-
-// The Japanese text for a fetch failure, or the general text of any other
-// error number.
-QString netErrorText(int err);
 
 // Whether an address may be fetched at all: http or https with a host.
 bool isFetchableAddress(const QUrl &url);
@@ -84,9 +71,9 @@ public:
 
     // Text fetch of a page: starts a GET and waits until its answer begins
     // (or the fetch fails). Execute with the same address then carries on
-    // with this request instead of fetching the page again. Returns 0 or
-    // the error number; NetBusy while another page request is in progress.
-    int OpenURL(const QString &url);
+    // with this request instead of fetching the page again. Returns Ok or
+    // the error; NetBusy while another page request is in progress.
+    Error OpenURL(const QString &url);
 
     // Carries on with the request begun by OpenURL for this address, or
     // starts a new one, and returns at once. States follow through
@@ -195,7 +182,7 @@ public:
 
     bool isFinished() const { return m_finished; }
     bool hasAnswer() const { return m_answered; }
-    int error() const { return m_error; }
+    Error error() const { return m_error; }
     int httpStatus() const { return m_status; }
     QByteArray contentType() const { return m_contentType; }
     // Whether the body's end was only the connection's end (no length
@@ -211,7 +198,7 @@ public:
     void resume();
 
     // Stops the request; it finishes with the error given.
-    void abort(int err = NetConnectFailed);
+    void abort(Error err = NetConnectFailed);
 
     // Whether other requests were open beside this one.
     bool shared = false;
@@ -233,7 +220,7 @@ private:
     void dropReply();
     bool isRedirect() const;
     void followRedirect();
-    void finish(int err);
+    void finish(Error err);
     void startTimers();
     void touch();
     bool mayRead() const;
@@ -254,7 +241,7 @@ private:
     QByteArray m_contentType;
     int m_redirects = 0;
     int m_status = 0;
-    int m_error = 0;
+    Error m_error = Ok;
     bool m_answered = false;
     bool m_finished = false;
     bool m_timing = false;

@@ -71,7 +71,7 @@ bool readReply(QProcess &helper, char *into, qint64 length, const QDeadlineTimer
 // Converts a metafile in the helper process. Whatever goes wrong there (a
 // crash, a limit reached, no answer in time, an answer that is not a
 // picture) makes the file one that is not read here.
-int convertInHelper(const QByteArray &bytes, QImage *out) {
+Error convertInHelper(const QByteArray &bytes, QImage *out) {
     const QDeadlineTimer deadline(helperMilliseconds);
     QProcess helper;
     helper.setStandardErrorFile(QProcess::nullDevice());
@@ -108,7 +108,7 @@ int convertInHelper(const QByteArray &bytes, QImage *out) {
 // The size a metafile declares, where the program can tell it before the
 // converter runs, is checked against the budget; a Windows metafile's records
 // are checked first, because its converter checks nothing itself.
-int decodeMetafile(const QByteArray &bytes, QImage *out) {
+Error decodeMetafile(const QByteArray &bytes, QImage *out) {
     if (isEmf(bytes)) {
         const QSize size = emfSize(bytes);
         if (!withinBudget(size.width(), size.height()))
@@ -171,7 +171,7 @@ QRect unturned(const QRect &shown, QImageIOHandler::Transformations turn, QSize 
     return t.inverted().mapRect(QRectF(shown)).toAlignedRect() & QRect(QPoint(), stored);
 }
 
-int readAllOf(QIODevice *device, QByteArray *bytes) {
+Error readAllOf(QIODevice *device, QByteArray *bytes) {
     *bytes = device->readAll();
     if (auto *file = qobject_cast<QFileDevice *>(device); file && file->error() != QFile::NoError)
         return GeneralFailure;
@@ -180,7 +180,7 @@ int readAllOf(QIODevice *device, QByteArray *bytes) {
 
 // Only the start of the file decides whether it is read at all, so that a
 // large file of another kind under "*.*" costs nothing.
-int decodeDevice(QIODevice *device, Picture *picture, const PartOf &part) {
+Error decodeDevice(QIODevice *device, Picture *picture, const PartOf &part) {
     *picture = Picture();
     allowLargePictures();
     const QByteArray head = device->peek(512);
@@ -188,9 +188,9 @@ int decodeDevice(QIODevice *device, Picture *picture, const PartOf &part) {
         if (device->size() > largestMetafileBytes)
             return InvalidPicture;
         QByteArray bytes;
-        if (const int err = readAllOf(device, &bytes))
+        if (const Error err = readAllOf(device, &bytes); failed(err))
             return err;
-        const int err = decodeMetafile(bytes, &picture->image);
+        const Error err = decodeMetafile(bytes, &picture->image);
         picture->size = picture->image.size();
         return err;
     }
@@ -208,7 +208,7 @@ int decodeDevice(QIODevice *device, Picture *picture, const PartOf &part) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     if (format == "gif") {
-        if (const int err = readAllOf(device, &bytes))
+        if (const Error err = readAllOf(device, &bytes); failed(err))
             return err;
         buffer.open(QIODevice::ReadOnly);
         device = &buffer;
@@ -262,7 +262,7 @@ QString metafileHelper() {
     return beside.isEmpty() ? QStringLiteral(POMIV_INSTALLED_HELPERDIR "/pomiv-metafile") : beside;
 }
 
-int decodePicture(const QString &path, Picture *picture, const PartOf &part) {
+Error decodePicture(const QString &path, Picture *picture, const PartOf &part) {
     *picture = Picture();
     if (!QFileInfo(path).isFile())
         return FileNotFound;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Errors.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QRect>
@@ -37,7 +39,7 @@ using PartOf = std::function<QRect(QSize)>;
 // Ok; InvalidPicture when the content is no picture read here (a metafile
 // the helper could not convert too); FileNotFound when there is no file at
 // the path; GeneralFailure when it cannot be read.
-int decodePicture(const QString &path, Picture *picture, const PartOf &part = {});
+Error decodePicture(const QString &path, Picture *picture, const PartOf &part = {});
 
 // The metafile helper: pomiv-metafile beside the program, else in the
 // installed helper folder, unless another is named (tests and benchmarks run

@@ -109,7 +109,7 @@ void f2::Form_Load() {
 
 void f2::d1_Change(int index) {
     const Volumes &volumes = Volumes::instance();
-    const int err = d2[index]->setPath(volumes.currentFolder(d1[index]->drive()));
+    const Error err = d2[index]->setPath(volumes.currentFolder(d1[index]->drive()));
     if (err == DeviceUnavailable) {
         message(this, jp("ドライブの準備ができていません"));
         return;
@@ -126,7 +126,7 @@ void f2::d2_Change(int index) {
 void f2::OKB_Click() {
     if (!m_main)
         return;
-    if (const int err = m_main->saveSettings(d3[0]->text(), d3[1]->text())) {
+    if (const Error err = m_main->saveSettings(d3[0]->text(), d3[1]->text()); failed(err)) {
         message(this, errorText(err));
         return;
     }

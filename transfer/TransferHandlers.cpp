@@ -73,7 +73,7 @@ void pmvmin::st_Click() {
         d4->addItem(file.name);
         tx[2]->setText(file.number);
     };
-    int err = run.run({names, tx[0]->text(), settingsRecord(), AppDir}).err;
+    Error err = run.run({names, tx[0]->text(), settingsRecord(), AppDir}).err;
     if (err == Ok) {
         d1->setDrive(DestFolder);
         err = d2->setPath(DestFolder);

@@ -194,8 +194,8 @@ void PictureCache::store(Entry entry) {
         m_entries.push_back(std::move(entry));
 }
 
-int PictureCache::take(const QString &path, const QStringList &ahead, const PartOf &seen,
-                       Picture *picture) {
+Error PictureCache::take(const QString &path, const QStringList &ahead, const PartOf &seen,
+                         Picture *picture) {
     std::unique_lock<std::mutex> lock(m_lock);
     m_paused = true;
     m_target = path;
@@ -210,7 +210,7 @@ int PictureCache::take(const QString &path, const QStringList &ahead, const Part
     // not waited for.
     m_finished.wait(lock, [&] { return m_running != path || m_runningWhole; });
 
-    int err = GeneralFailure;
+    Error err = GeneralFailure;
     Entry *e = find(path);
     if (usable(e)) {
         *picture = e->picture;
@@ -252,7 +252,7 @@ void PictureCache::resume() {
     schedule();
 }
 
-int PictureCache::whole(Picture *picture) {
+Error PictureCache::whole(Picture *picture) {
     const std::lock_guard<std::mutex> guard(m_lock);
     const Entry *e = find(m_shown);
     if (e && e->err == InvalidPicture)

@@ -50,7 +50,7 @@ public:
     // except the one shown until a new one is. `seen` tells the part of a
     // picture the window shows; a picture handed out in part is completed in
     // the background (see onWhole).
-    int take(const QString &path, const QStringList &ahead, const PartOf &seen, Picture *picture);
+    Error take(const QString &path, const QStringList &ahead, const PartOf &seen, Picture *picture);
     // Nothing new starts in the background after a take until this is
     // called: the picture taken is to be painted first.
     void resume();
@@ -62,7 +62,7 @@ public:
     // InvalidPicture when the rest of the file is no picture (a JPEG damaged
     // below the part shown), which is then kept as a refused file;
     // GeneralFailure while neither is known.
-    int whole(Picture *picture);
+    Error whole(Picture *picture);
 
     // Hands over a picture no longer on screen, to be freed off the caller's
     // thread.
@@ -93,7 +93,7 @@ private:
         QString path;
         FileStamp stamp;
         bool trusted = false; // the file did not change while it was read
-        int err = 0;
+        Error err = Ok;
         Picture picture;
     };
 

@@ -115,7 +115,7 @@ PartOf f1::seenPart() const {
 
 void f1::pictureCompleted() {
     Picture picture;
-    const int err = m_cache.whole(&picture);
+    const Error err = m_cache.whole(&picture);
     if (err == Ok)
         g->completePicture(picture);
     if (err != InvalidPicture || m_shownPath.isEmpty())
@@ -174,7 +174,7 @@ void f1::img_s() {
         return;
     const QString name = d1->name(index);
     Picture picture;
-    const int err = m_cache.take(fullPath(index), aheadOf(index), seenPart(), &picture);
+    const Error err = m_cache.take(fullPath(index), aheadOf(index), seenPart(), &picture);
     // The next pictures are decoded, and the rest of this one, once it is on
     // screen: nothing competes with the first screen.
     const auto resume = qScopeGuard([this] { m_cache.resume(); });
@@ -231,7 +231,7 @@ void f1::deleteShown() {
     const QString name = d1->name(ViewIndex);
     const QString path = fullPath(ViewIndex);
     FileService files;
-    int err = files.getFile(path);
+    Error err = files.getFile(path);
     if (err == Ok)
         err = files.deleteFile(path, true);
     if (err != Ok) {

@@ -230,7 +230,7 @@ bool INTE::eventFilter(QObject *watched, QEvent *event) {
 void INTE::Form_Load() {
     s->setValue(0);
     QStringList entries;
-    const int err = PomiIni(AppDir).read(&entries);
+    const Error err = PomiIni(AppDir).read(&entries);
     {
         const QSignalBlocker block(l2);
         for (const QString &entry : entries)
@@ -268,7 +268,7 @@ void INTE::Command2_Click() {
             return;
         }
     }
-    if (const int err = PomiIni(AppDir).append(address)) {
+    if (const Error err = PomiIni(AppDir).append(address); failed(err)) {
         message(this, jp("メインＵＲＬを保存できませんでした。") + errorText(err));
         return;
     }
@@ -484,7 +484,7 @@ void INTE::Command1_Click() {
         close();
         break;
     case RunEnd::Failed:
-        message(this, runErrorText(result.err));
+        message(this, errorText(result.err));
         tidyUp(job.folder);
         break;
     case RunEnd::NoLinks:

@@ -43,7 +43,7 @@ URLs::URLs(QWidget *parent) : QWidget(parent, Qt::Window) {
 
 void URLs::Form_Load() {
     QStringList entries;
-    const int err = PomiIni(AppDir).read(&entries);
+    const Error err = PomiIni(AppDir).read(&entries);
     l1->setUpdatesEnabled(false);
     for (const QString &entry : entries) {
         auto *item = new QListWidgetItem(entry.left(shownLength));
@@ -72,7 +72,7 @@ void URLs::Command2_Click() {
     // The lines the start-up did not list (after a short line, or saved by
     // the download window meanwhile) are kept as they stand now.
     QStringList lines;
-    int err = PomiIni(AppDir).readLines(&lines);
+    Error err = PomiIni(AppDir).readLines(&lines);
     if (err == FileNotFound) {
         lines.clear();
         err = Ok;
@@ -86,7 +86,7 @@ void URLs::Command2_Click() {
     for (int row = 0; row < l1->count(); ++row)
         written.append(PomiIni::quoted(l1->item(row)->data(Qt::UserRole).toString()));
     written.append(lines.mid(m_listedLines));
-    if (const int writeErr = PomiIni(AppDir).writeAnew(written)) {
+    if (const Error writeErr = PomiIni(AppDir).writeAnew(written); failed(writeErr)) {
         message(this,
                 jp("保存しているURLのファイルを書き込めませんでした。") + errorText(writeErr));
         return;

@@ -70,13 +70,14 @@ QString formatSettingsLine(const SettingsRecord &r) {
            r.prefix + q + QLatin1Char(',') + q + r.number + q + QStringLiteral("\r\n");
 }
 
-int readSettings(const QString &dataFolder, QStringList *fields, int wanted) {
+Error readSettings(const QString &dataFolder, QStringList *fields, int wanted) {
     fields->clear();
     // A whole line of the longest fields fits many times over; past that
     // only the fields that end before are read, so a huge file costs nothing.
     QByteArray bytes;
     bool cut = false;
-    if (const int err = readDataBytes(settingsFilePath(dataFolder), &bytes, 64 * 1024, &cut))
+    if (const Error err = readDataBytes(settingsFilePath(dataFolder), &bytes, 64 * 1024, &cut);
+        failed(err))
         return err;
     if (cut) {
         // Back to the end of the last field that ended: a comma or a line
@@ -90,7 +91,7 @@ int readSettings(const QString &dataFolder, QStringList *fields, int wanted) {
     return fields->size() < wanted ? GeneralFailure : Ok;
 }
 
-int f_save(const QString &dataFolder, const SettingsRecord &record) {
+Error f_save(const QString &dataFolder, const SettingsRecord &record) {
     return writeDataFile(settingsFilePath(dataFolder), formatSettingsLine(record));
 }
 
@@ -100,7 +101,7 @@ SettingsRun::~SettingsRun() {
     m_file.finish();
 }
 
-int SettingsRun::f_save(const SettingsRecord &record) {
+Error SettingsRun::f_save(const SettingsRecord &record) {
     return m_file.write(encodeDataText(formatSettingsLine(record)));
 }
 

@@ -36,17 +36,17 @@ QStringList readSettingsFields(const QString &text, int wanted = 4);
 // The file's one line, CR LF included.
 QString formatSettingsLine(const SettingsRecord &record);
 
-// Reads the file's fields. Returns the error number; the fields read before a
+// Reads the file's fields. Returns the error; the fields read before a
 // failure are in *fields even then (fewer than four for a short file, which
 // counts as a failure).
-int readSettings(const QString &dataFolder, QStringList *fields, int wanted = 4);
+Error readSettings(const QString &dataFolder, QStringList *fields, int wanted = 4);
 
 // The one writer: replaces the whole file with the four values (a new file
 // beside it is renamed over it). The transfer and the download call it after
 // every file, so it is cheap; a crash or a full disk still leaves the
-// complete old or new line. Returns the error
-// number; the old file stays as it was on failure.
-int f_save(const QString &dataFolder, const SettingsRecord &record);
+// complete old or new line. Returns the error; the old file stays as it was
+// on failure.
+Error f_save(const QString &dataFolder, const SettingsRecord &record);
 
 // The rewrites of one run that rewrites the settings file after every file
 // (the transfer, the download): the same file as f_save writes, as safely,
@@ -60,7 +60,7 @@ public:
     SettingsRun(const SettingsRun &) = delete;
     SettingsRun &operator=(const SettingsRun &) = delete;
 
-    int f_save(const SettingsRecord &record);
+    Error f_save(const SettingsRecord &record);
 
 private:
     DataFileWriter m_file;

@@ -129,7 +129,7 @@ private slots:
         writeFile(at("prog/pmvf2.ini"), settings("A/main", "B/dest"));
         MessageRecorder boxes;
         auto w = start();
-        QCOMPARE(w->d2->setPath(at("A/start/sub")), int(Ok));
+        QCOMPARE(w->d2->setPath(at("A/start/sub")), Ok);
         const QString sub = "A A/start/sub A/start/sub A/start/sub";
         QCOMPARE(where(*w), sub); // a plain folder change adds no separator
         w->op2[2]->click();       // nothing remembered: nothing happens
@@ -160,7 +160,7 @@ private slots:
         pick("A"); // the start-up drive opens on the start-up folder
         QCOMPARE(where(*w), "A A/start A/start A/start/");
         QCOMPARE(ViewIndex, 0);
-        QCOMPARE(w->d2->setPath(at("A/start/sub")), int(Ok));
+        QCOMPARE(w->d2->setPath(at("A/start/sub")), Ok);
         pick("C");
         QCOMPARE(where(*w), "C A/start/sub A/start/sub A/start/sub");
         pick("A"); // the folder list already shows this drive: nothing else happens
@@ -224,7 +224,7 @@ private slots:
     // they run, and gives way to the arrow afterwards.
     void busyPointer() {
         auto w = start();
-        QCOMPARE(w->d2->setPath(at("A/busy")), int(Ok));
+        QCOMPARE(w->d2->setPath(at("A/busy")), Ok);
         MessageRecorder boxes;
         for (QPushButton *button : {w->OKB, w->nc}) {
             bool turned = false;

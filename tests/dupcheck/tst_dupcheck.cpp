@@ -193,7 +193,7 @@ void DupCheckTest::check() {
     }
     pmvmin w;
     MessageRecorder messages;
-    QCOMPARE(w.d2->setPath(dir), int(Ok));
+    QCOMPARE(w.d2->setPath(dir), Ok);
     w.d3->setPattern("*.jpg");
     w.d3->count(); // the list is read as the user sees it, before the twist
     if (twist == QLatin1String("vanish"))

@@ -76,7 +76,7 @@ private slots:
                                         : ::symlink("/dev/null", native.constData()),
                      0);
             QString text;
-            QCOMPARE(readDataFile(path, &text), int(GeneralFailure));
+            QCOMPARE(readDataFile(path, &text), GeneralFailure);
             QVERIFY(writeDataFile(path, "x") != Ok);
             const QFileInfo info(path);
             QVERIFY(kind == "folder" ? info.isDir() : !info.isFile() || info.isSymLink());
@@ -101,7 +101,7 @@ private slots:
                                     QString::fromUtf8("\"/m\",\"/写真\"\r\n")};
         QSet<QByteArray> whole;
         for (const QString &content : contents) {
-            QCOMPARE(writeDataFile(path, content), int(Ok));
+            QCOMPARE(writeDataFile(path, content), Ok);
             whole.insert(readFile(path));
         }
         std::signal(SIGXFSZ, SIG_IGN);
@@ -109,8 +109,8 @@ private slots:
         getrlimit(RLIMIT_FSIZE, &old);
         const rlimit small{16, old.rlim_max};
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const int err = writeDataFile(path, QString(200, 'n')),
-                  appended = PomiIni(dir.path() + '/').append("http://h/a-longer-address.html");
+        const Error err = writeDataFile(path, QString(200, 'n')),
+                    appended = PomiIni(dir.path() + '/').append("http://h/a-longer-address.html");
         setrlimit(RLIMIT_FSIZE, &old);
         QVERIFY(err != Ok && appended != Ok && readFile(path) == encodeDataText(contents[1]));
         QCOMPARE(filesIn(dir.path()), QStringList{"pmvf2.ini"});
@@ -134,25 +134,25 @@ private slots:
     // Each row: copy or rename, from, to, the result, what `to` holds after
     // (empty: no file).
     void copyAndRename() {
-        const std::tuple<bool, QString, QString, int, QByteArray> rows[] = {
+        const std::tuple<bool, QString, QString, Error, QByteArray> rows[] = {
             {true, "src/a.jpg", "dst/b.jpg", Ok, "new"},
             {true, "src/a.jpg", "dst/a.jpg", FileAlreadyExists, "old"},
             {true, "src/a.jpg", "nowhere/b.jpg", PathNotFound, ""},
             {true, "nowhere/a.jpg", "dst/c.jpg", PathNotFound, ""},
             {true, "src/missing.jpg", "dst/c.jpg", GeneralFailure, ""},
-            {true, "src/a.jpg", "dst/c.jpg", 70, ""}, // refused as a full disk would be
+            {true, "src/a.jpg", "dst/c.jpg", DeviceUnavailable, ""}, // the copy hook's refusal
             {false, "dst/a.jpg", "dst/a.jp_", Ok, "old"},
             {false, "src/a.jpg", "dst/a.jpg", FileAlreadyExists, "old"}};
         for (const auto &[copy, from, to, result, after] : rows) {
             QTemporaryDir dir;
             writeFile(dir.filePath("src/a.jpg"), "new");
             writeFile(dir.filePath("dst/a.jpg"), "old");
-            if (result == 70)
+            if (result == DeviceUnavailable)
                 FileService::setCopyFaultForTests(
-                    [](const QString &, const QString &) { return 70; });
+                    [](const QString &, const QString &) { return DeviceUnavailable; });
             const FileService fs;
-            const int got = copy ? fs.copyFile(dir.filePath(from), dir.filePath(to))
-                                 : fs.renameFile(dir.filePath(from), dir.filePath(to));
+            const Error got = copy ? fs.copyFile(dir.filePath(from), dir.filePath(to))
+                                   : fs.renameFile(dir.filePath(from), dir.filePath(to));
             FileService::setCopyFaultForTests(nullptr);
             QVERIFY2(got == result && QFileInfo::exists(dir.filePath(to)) == !after.isEmpty() &&
                          readFile(dir.filePath(to)) == after,
@@ -189,20 +189,20 @@ private slots:
 
         // As root the work is done in a child that has become an ordinary
         // user; its exit code is the result.
-        int got = ::geteuid() != 0 ? FileService().deleteFile(path) : -1, status = 0;
+        int got = ::geteuid() != 0 ? int(FileService().deleteFile(path)) : -1, status = 0;
         if (const pid_t child = got == -1 ? ::fork() : 1; child == 0) {
             if (::setgid(user) != 0 || ::setuid(user) != 0)
                 ::_exit(99);
             ::_exit(::access(QFile::encodeName(folder).constData(), X_OK) != 0
                         ? 98
-                        : FileService().deleteFile(path));
+                        : int(FileService().deleteFile(path)));
         } else if (got == -1 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) {
             got = WEXITSTATUS(status);
         }
         ::chmod(QFile::encodeName(folder).constData(), 0755);
         if (got == 98)
             QSKIP("an ordinary user cannot reach the temporary folder on this machine");
-        QCOMPARE(got, folderWritable ? int(Ok) : int(GeneralFailure));
+        QCOMPARE(Error(got), folderWritable ? Ok : GeneralFailure);
         QCOMPARE(QFileInfo(path).isSymLink() || QFileInfo::exists(path), !folderWritable);
         struct stat st {};
         if (link || !folderWritable) {
@@ -212,7 +212,7 @@ private slots:
         if (folderWritable)
             QVERIFY(FileService().deleteFile(path) == FileNotFound &&
                     FileService().getFile(path) == FileNotFound);
-        QCOMPARE(FileService().getFile(dir.path()), int(FileNotFound));
+        QCOMPARE(FileService().getFile(dir.path()), FileNotFound);
     }
 
     // A listed name addresses the file it came from, byte for byte: also bytes
@@ -242,7 +242,7 @@ private slots:
             QCOMPARE(readRaw(dir.filePath("copies"), name.chopped(1) + '_'), bytes);
         // Deleting one leaves the one that reads alike.
         const QString odd = names.at(names.indexOf(QRegularExpression("^a.\\.jpg$")));
-        QCOMPARE(fs.deleteFile(joinPath(dir.path(), odd)), int(Ok));
+        QCOMPARE(fs.deleteFile(joinPath(dir.path(), odd)), Ok);
         QCOMPARE(matchingFiles(*readFolder(dir.path()), "*.jpg").size(), 5);
     }
 
@@ -280,7 +280,7 @@ private slots:
         QCOMPARE(paths.count(), 1); // the same folder again is no change
         list.setPattern("*.gif");
         QCOMPARE(list.names(), QStringList{"c.gif"});
-        QCOMPARE(list.setPath(dir.filePath("gone")), int(PathNotFound));
+        QCOMPARE(list.setPath(dir.filePath("gone")), PathNotFound);
         QCOMPARE(list.path(), dir.path());
         writeFile(dir.filePath("d.gif"), "x");
         list.refresh();

@@ -28,8 +28,8 @@ private slots:
     // One line in Shift_JIS ended by CR LF, replacing a longer one, nothing
     // left beside it; a doubled separator in the folder still finds the file.
     void written() {
-        QCOMPARE(f_save(m_app, {QString(300, 'm'), "/d", "P", "1234"}), int(Ok));
-        QCOMPARE(f_save(m_dir.path() + "//", {"/a", "", QString::fromUtf8("ア"), "1"}), int(Ok));
+        QCOMPARE(f_save(m_app, {QString(300, 'm'), "/d", "P", "1234"}), Ok);
+        QCOMPARE(f_save(m_dir.path() + "//", {"/a", "", QString::fromUtf8("ア"), "1"}), Ok);
         QCOMPARE(readFile(m_dir.filePath("pmvf2.ini")), "\"/a\",\"\",\"\x83\x41\",\"1\"\r\n");
         QCOMPARE(filesIn(m_dir.path()), QStringList{"pmvf2.ini"});
     }
@@ -106,14 +106,14 @@ private slots:
             }
             const QByteArray context =
                 "seed " + QByteArray::number(seed) + ": " + values.join('|').toUtf8();
-            QCOMPARE(f_save(m_app, {values[0], values[1], values[2], values[3]}), int(Ok));
+            QCOMPARE(f_save(m_app, {values[0], values[1], values[2], values[3]}), Ok);
             QStringList fields, entries;
             QVERIFY2(readSettings(m_app, &fields) == Ok && fields == values, context.constData());
             const PomiIni ini(m_app);
             QCOMPARE(ini.writeAnew({PomiIni::quoted(values[0]), PomiIni::quoted(values[1]),
                                     PomiIni::quoted(values[2])}),
-                     int(Ok));
-            QCOMPARE(ini.append(values[3]), int(Ok));
+                     Ok);
+            QCOMPARE(ini.append(values[3]), Ok);
             QVERIFY2(ini.read(&entries) == Ok && entries == values, context.constData());
         }
     }

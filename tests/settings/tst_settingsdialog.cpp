@@ -26,7 +26,7 @@ struct Session {
     QStringList saved;
     bool loads;
     QString main, close;
-    int err = 0;
+    Error err = Ok;
 };
 
 // Drives volA to volC made of folders, volC not ready; the program starts in
@@ -67,7 +67,7 @@ private slots:
         row("first use, typed, not ready", {{}, false, "volC", "ok"});
         // Running as root, access rights would not stop the write: a folder in
         // the file's place does.
-        row("file is a folder", {{}, false, "volA/main", "ok", int(GeneralFailure)});
+        row("file is a folder", {{}, false, "volA/main", "ok", GeneralFailure});
     }
 
     void dialog() {
@@ -132,13 +132,13 @@ private slots:
         else
             dialog->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        const bool written = close == "ok" && !err;
-        if (err)
+        const bool written = close == "ok" && !failed(err);
+        if (failed(err))
             shown << errorText(err);
         else if (written && main == "volC")
             shown << notReady;
         QCOMPARE(messages.texts(), shown);
-        QCOMPARE(!dialog, !err);
+        QCOMPARE(!dialog, !failed(err));
         QCOMPARE(readFile(settingsFilePath(AppDir)),
                  written ? formatSettingsLine({mainFolder, destFolder, "img", "120"}).toUtf8()
                          : before);

@@ -42,7 +42,7 @@ private slots:
         writeFile(MainFolder + "/y.gif", "y");
         m_messages = std::make_unique<MessageRecorder>();
         w = std::make_unique<pmvmin>();
-        QCOMPARE(w->d2->setPath(MainFolder), int(Ok));
+        QCOMPARE(w->d2->setPath(MainFolder), Ok);
     }
 
     // A name that is no UTF-8 is copied by its bytes, not by the text shown.
@@ -103,7 +103,7 @@ private slots:
         if (setup == "clash")
             writeFile(target + "/A2.gif", "old");
         FileService::setCopyFaultForTests([&](const QString &from, const QString &) {
-            return setup == "copy" && from.endsWith("y.gif") ? int(GeneralFailure) : 0;
+            return setup == "copy" && from.endsWith("y.gif") ? GeneralFailure : Ok;
         });
         w->tx[1]->setText(fields.section('>', 0, 0).section('|', 0, 0));
         w->tx[2]->setText(fields.section('>', 0, 0).section('|', 1));

@@ -26,7 +26,7 @@ static struct stat statOf(const QString &path) {
 struct Row {
     QString setup, prefix, number;
     QStringList copies;
-    int err = Ok;
+    Error err = Ok;
 };
 
 class TransferRunTest : public QObject {
@@ -101,7 +101,7 @@ private slots:
             settingsFiles << statOf(app + "pmvf2.ini").st_ino;
             if (r.setup == "taken")
                 removeStaleTemporaries(app, {"pmvf2.ini"});
-            return r.setup == "copy" && from.endsWith("y.gif") ? int(GeneralFailure) : 0;
+            return r.setup == "copy" && from.endsWith("y.gif") ? GeneralFailure : Ok;
         });
         const TransferResult result = run.run(job);
         FileService::setCopyFaultForTests(nullptr);

@@ -272,7 +272,7 @@ private slots:
         auto left = [&](int w) { return int(std::lround((outer * ux - w) / 2)); };
         QVERIFY(g->pos() == QPoint(left(3000), 0) && g->x() < 0);
         Picture whole;
-        QCOMPARE(decodePicture(pathOf("a.jpg"), &whole), int(Ok));
+        QCOMPARE(decodePicture(pathOf("a.jpg"), &whole), Ok);
         auto shown = [&](QRect r) { return g->grab(r).toImage(); };
         const QRect seen(-g->pos(), m_v->client->size()), below = seen.translated(0, seen.height());
         QCOMPARE(shown(seen), whole.image.copy(seen));
@@ -344,8 +344,8 @@ private slots:
         QFETCH(QColor, colour);
         writeFile(pathOf(QTest::currentDataTag()), bytes);
         Picture picture;
-        const int err = decodePicture(pathOf(QTest::currentDataTag()), &picture);
-        QCOMPARE(err, int(size.isValid() ? Ok : InvalidPicture));
+        const Error err = decodePicture(pathOf(QTest::currentDataTag()), &picture);
+        QCOMPARE(err, size.isValid() ? Ok : InvalidPicture);
         if (err != Ok)
             return;
         QVERIFY(picture.isWhole() && picture.image.size() == size);
@@ -369,7 +369,7 @@ private slots:
             Picture whole, part;
             QVERIFY(decodePicture(pathOf("t.jpg"), &whole) == Ok &&
                     whole.size == (orientation < 5 ? QSize(320, 200) : QSize(200, 320)));
-            QCOMPARE(decodePicture(pathOf("t.jpg"), &part, [&](QSize) { return asked; }), int(Ok));
+            QCOMPARE(decodePicture(pathOf("t.jpg"), &part, [&](QSize) { return asked; }), Ok);
             QVERIFY(part.size == whole.size && part.at == asked.topLeft());
             QCOMPARE(part.image, whole.image.copy(asked));
         }
@@ -389,7 +389,7 @@ private slots:
         Picture picture;
         auto take = [&](int n) {
             const QStringList ahead{ring((n + 1) % 8), ring((n + 7) % 8)};
-            const int err = cache.take(
+            const Error err = cache.take(
                 ring(n), ahead, [&](QSize) { return seen; }, &picture);
             cache.resume();
             return err;

@@ -40,7 +40,7 @@ struct IniAppend {
 // An address opened as a page, then fetched as a picture.
 struct Open {
     QString address{};
-    int pageErr = 0, pictureErr = pageErr;
+    Error pageErr = Ok, pictureErr = pageErr;
     QByteArray body = "arrived";
 };
 
@@ -53,7 +53,7 @@ struct Run {
     QString monitor;
     QStringList names{};
     RunEnd end = RunEnd::Done;
-    int err = 0;
+    Error err = Ok;
     QStringList existing{}; // the user's files in the folder before
     Serving serving = Serving::Together;
     qint64 aheadBytes = 0;
@@ -66,11 +66,11 @@ class WebRulesTest : public QObject {
     LocalHttpServer m_server;
 
     // A picture's fetch: its error, and its body when it has none.
-    static int fetch(const QString &address, QByteArray *body) {
+    static Error fetch(const QString &address, QByteArray *body) {
         InternetTransfer it;
         NetRequest *request = it.startPicture(address, {});
         InternetTransfer::waitFor(request);
-        *body = request->error() ? QByteArray() : request->body().joined();
+        *body = failed(request->error()) ? QByteArray() : request->body().joined();
         return request->error();
     }
 
@@ -162,7 +162,7 @@ private slots:
     void appendToPomiIni() {
         QFETCH(IniAppend, a);
         writeFile(m_ini.path(), a.before);
-        QCOMPARE(m_ini.append(a.address), 0);
+        QCOMPARE(m_ini.append(a.address), Ok);
         QCOMPARE(readFile(m_ini.path()), a.after);
     }
 
@@ -191,7 +191,7 @@ private slots:
         QTest::newRow("never answers") << Open{m_server.url("/silent.html"), NetTimeout};
         QTest::newRow("nothing listens") << Open{"http://127.0.0.1:1/", NetConnectFailed};
         QTest::newRow("page over its limit")
-            << Open{m_server.url("/big.html"), NetTooLarge, 0, QByteArray(100001, 'x')};
+            << Open{m_server.url("/big.html"), NetTooLarge, Ok, QByteArray(100001, 'x')};
         QTest::newRow("picture over its limit") << Open{m_server.url("/big.jpg"), NetTooLarge};
     }
 
@@ -204,7 +204,7 @@ private slots:
         QVERIFY(!it.StillExecuting());
         QByteArray body;
         QCOMPARE(fetch(o.address, &body), o.pictureErr);
-        QCOMPARE(body, o.pictureErr ? QByteArray() : o.body);
+        QCOMPARE(body, failed(o.pictureErr) ? QByteArray() : o.body);
         if (o.pageErr == NetNotHttp)
             QCOMPARE(m_server.requests(), QStringList());
         for (const QString &target : m_server.requests())
@@ -219,14 +219,14 @@ private slots:
         QByteArray body;
         qputenv("http_proxy", m_server.url("").toUtf8());
         qputenv("https_proxy", m_server.url("").toUtf8());
-        QCOMPARE(fetch("http://pomiv.invalid/p.html", &body), 0);
+        QCOMPARE(fetch("http://pomiv.invalid/p.html", &body), Ok);
         QCOMPARE(body, "by proxy");
-        QVERIFY(fetch("https://pomiv.invalid/s.html", &body) != 0);
+        QVERIFY(failed(fetch("https://pomiv.invalid/s.html", &body)));
         QCOMPARE(m_server.requests(),
                  (QStringList{"http://pomiv.invalid/p.html", "pomiv.invalid:443"}));
         qputenv("http_proxy", "http://127.0.0.1:1");
         qputenv("no_proxy", "localhost,127.0.0.1");
-        QCOMPARE(fetch(m_server.url("/plain.html"), &body), 0);
+        QCOMPARE(fetch(m_server.url("/plain.html"), &body), Ok);
         QCOMPARE(body, "direct");
         for (const char *name : {"http_proxy", "https_proxy", "no_proxy"})
             qunsetenv(name);
@@ -237,11 +237,11 @@ private slots:
         secure.answer("/a.html", {.body = "secret"});
         secure.answer("/down", {.status = 302, .location = m_server.url("/plain.html").toUtf8()});
         m_server.clearRequests();
-        QCOMPARE(fetch(secure.url("/a.html"), &body), int(NetConnectFailed));
+        QCOMPARE(fetch(secure.url("/a.html"), &body), NetConnectFailed);
         TransferLimits::current().caCertificates = tls.localCertificateChain();
-        QCOMPARE(fetch(secure.url("/a.html"), &body), 0);
+        QCOMPARE(fetch(secure.url("/a.html"), &body), Ok);
         QCOMPARE(body, "secret");
-        QCOMPARE(fetch(secure.url("/down"), &body), int(NetRedirect));
+        QCOMPARE(fetch(secure.url("/down"), &body), NetRedirect);
         QCOMPARE(m_server.requests(), QStringList{}); // never from https to http
         TransferLimits::current().caCertificates.clear();
     }
@@ -254,14 +254,14 @@ private slots:
         InternetTransfer it;
         QSignalSpy spy(&it, &InternetTransfer::StateChanged);
         it.holdStates(true); // as while a run fetches pictures
-        QCOMPARE(it.OpenURL(address), 0);
+        QCOMPARE(it.OpenURL(address), Ok);
         it.Execute(address, "GET");
         QTest::qWait(300);
         QCOMPARE(spy.count(), 0);
         it.holdStates(false);
         QTRY_COMPARE(spy.count(), 4);
         QCOMPARE(QList<QList<QVariant>>(spy), (QList<QList<QVariant>>{{6}, {7}, {8}, {12}}));
-        QCOMPARE(it.OpenURL(address), int(NetBusy)); // until the page is read
+        QCOMPARE(it.OpenURL(address), NetBusy); // until the page is read
         QByteArray got; // whole in three pieces, as none may be short of 1024 but the last
         for (int i = 0; i < 3; ++i)
             got += it.GetChunk(1024);
@@ -269,7 +269,7 @@ private slots:
         QCOMPARE(it.GetChunk(1024), QByteArray());
         // The opening wait and Execute share one request.
         QCOMPARE(m_server.requests(), QStringList{"/page.html"});
-        QCOMPARE(it.OpenURL(address), 0);
+        QCOMPARE(it.OpenURL(address), Ok);
     }
 
     void run_data() {
@@ -300,9 +300,9 @@ private slots:
         QTest::newRow("list order whatever the answer order") << Run{twelve, QString(12, '+')};
         // Fetched one after another these finish: fetching ahead must too.
         QTest::newRow("one connection at a time") << Run{
-            QList<HttpAnswer>(10, slow), QString(10, '+'), {}, {}, 0, {}, Serving::OneAtATime};
+            QList<HttpAnswer>(10, slow), QString(10, '+'), {}, {}, Ok, {}, Serving::OneAtATime};
         QTest::newRow("other connections broken off") << Run{
-            QList<HttpAnswer>(10, jpeg()), QString(10, '+'), {}, {}, 0, {}, Serving::ResetOthers};
+            QList<HttpAnswer>(10, jpeg()), QString(10, '+'), {}, {}, Ok, {}, Serving::ResetOthers};
         // The first picture's fetch ahead and its first try alone both broken
         // off (each with the network layer's own try again): the later ones
         // are fetched as if nothing had been fetched ahead.
@@ -311,7 +311,7 @@ private slots:
         QTest::newRow("broken off until the second try alone")
             << Run{{brokenOff, jpeg(), jpeg()}, "+++"};
         QTest::newRow("pictures beyond what may be held ahead")
-            << Run{big, "++++++", {}, {}, 0, {}, Serving::Together, 500000};
+            << Run{big, "++++++", {}, {}, Ok, {}, Serving::Together, 500000};
         // Refused redirections, answers over the cap and connections broken
         // off without a length are bad pictures; a redirection is followed at
         // its headers, its body never waited for. The run goes on.
@@ -376,7 +376,7 @@ private slots:
         QCOMPARE(number, QString::number(7 + (numbering ? r.monitor.count('+') : 0)));
         QStringList fields;
         if (r.monitor.contains('+') && r.end != RunEnd::NoPath) {
-            QCOMPARE(readSettings(job.dataFolder, &fields), 0);
+            QCOMPARE(readSettings(job.dataFolder, &fields), Ok);
             QCOMPARE(fields, (QStringList{"/m", "/d", "A", number}));
         }
         // A picture names its page (and the program, seen in open()).

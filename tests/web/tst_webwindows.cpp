@@ -139,7 +139,7 @@ private slots:
         u->Command1->click();
         leave(u);
         QStringList entries;
-        QCOMPARE(PomiIni(AppDir).read(&entries), 0);
+        QCOMPARE(PomiIni(AppDir).read(&entries), Ok);
         QCOMPARE(entries.value(0).size(), 50 * 1024 * 1024 - 2);
         QCOMPARE(entries.mid(2), (QStringList{"http://h/b.html", "http://new/"}));
         QCOMPARE(w->l2->count(), 5); // not read again while open
@@ -421,7 +421,7 @@ private slots:
         URLs *u = only<URLs>();
         u->l1->item(0)->setSelected(true);
         u->Command1->click();
-        PomiIni::setWriteFaultForTests([] { return int(GeneralFailure); });
+        PomiIni::setWriteFaultForTests([] { return GeneralFailure; });
         u->Command2->click();
         PomiIni::setWriteFaultForTests(nullptr);
         QCOMPARE(readFile(pomiIni()), before);

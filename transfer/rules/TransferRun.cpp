@@ -24,8 +24,9 @@ TransferResult TransferRun::run(const TransferJob &job) const {
                 return {TypeMismatch, result.copied};
         }
         const QString newName = numberedName(record.prefix, *number, job.names[k]);
-        if (const int err = files.copyFile(joinPath(job.sourceFolder, job.names[k]),
-                                           joinPath(record.destFolder, newName)))
+        if (const Error err = files.copyFile(joinPath(job.sourceFolder, job.names[k]),
+                                             joinPath(record.destFolder, newName));
+            failed(err))
             return {err, result.copied};
         ++result.copied;
         record.number = numberText(++*number);

@@ -33,7 +33,7 @@ struct CopiedFile {
 // PathNotFound, or GeneralFailure for every other failure, a settings file
 // that cannot be written included.
 struct TransferResult {
-    int err = 0;
+    Error err = Ok;
     int copied = 0;
 };
 

@@ -10,7 +10,7 @@
 
 namespace pomiv {
 
-int parseNumberField(const QString &text, qint64 *value) {
+Error parseNumberField(const QString &text, qint64 *value) {
     // The same reading as the numbered transfer's, the download's own range.
     const std::optional<qint64> number = parseRunningNumber(text);
     if (!number)
@@ -20,12 +20,6 @@ int parseNumberField(const QString &text, qint64 *value) {
         return NumberOverflow;
     *value = *number;
     return Ok;
-}
-
-QString numberErrorText(int err) {
-    if (err == NumberOverflow)
-        return QStringLiteral("オーバーフローしました。");
-    return errorText(err);
 }
 
 bool isGoodPicture(const QByteArray &head, qint64 size, int httpStatus) {

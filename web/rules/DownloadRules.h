@@ -1,21 +1,17 @@
 #pragma once
 
+#include "core/Errors.h"
+
 #include <QByteArray>
 #include <QString>
 
 namespace pomiv {
 
-// The error number for a number field beyond the signed 32-bit range.
-inline constexpr int NumberOverflow = 6;
-
 // Reads the number field: spaces around it, an optional sign, then 1 to 15
-// digits (007 gives 7). Returns 0 with the value, TypeMismatch for any other
+// digits (007 gives 7). Returns Ok with the value, TypeMismatch for any other
 // text (1.5, 1,000, abc, nothing), NumberOverflow beyond the signed 32-bit
 // range.
-int parseNumberField(const QString &text, qint64 *value);
-
-// The Japanese text for NumberOverflow or for any other error number.
-QString numberErrorText(int err);
+Error parseNumberField(const QString &text, qint64 *value);
 
 // A download below this many bytes is taken for a failed one.
 inline constexpr qsizetype minPictureBytes = 10000;

@@ -52,10 +52,6 @@ void pauseFor(int milliseconds) {
 
 } // namespace
 
-QString runErrorText(int err) {
-    return err == NumberOverflow ? numberErrorText(err) : netErrorText(err);
-}
-
 DownloadRun::DownloadRun() : m_transfer(std::make_unique<InternetTransfer>()) {}
 
 DownloadRun::~DownloadRun() = default;
@@ -65,7 +61,7 @@ RunResult DownloadRun::run(const DownloadJob &job,
     if (job.settings.number.isEmpty() || job.settings.prefix.isEmpty())
         return {RunEnd::Unnamed};
     qint64 number = 0;
-    if (const int err = parseNumberField(job.settings.number, &number))
+    if (const Error err = parseNumberField(job.settings.number, &number); failed(err))
         return {err == TypeMismatch ? RunEnd::TypeMismatch : RunEnd::Failed, err};
     const int count = int(job.links.size());
     if (count == 0)
@@ -117,13 +113,13 @@ RunResult DownloadRun::run(const DownloadJob &job,
                 InternetTransfer::waitFor(request);
                 // Turned away: tried up to three times more; kept waiting:
                 // once more, so that a server that is gone costs little.
-                const int err = request->error();
+                const Error err = request->error();
                 if (!(err == NetConnectFailed && attempt < 3) &&
                     !(err == NetTimeout && attempt < 1))
                     break;
             }
         }
-        const int err = request->error();
+        const Error err = request->error();
         if (err != Ok && !request->hasAnswer() && mayBeFromFetchingAhead(*request))
             return {RunEnd::Failed, err, result.failures}; // no answer at all
 
@@ -150,11 +146,11 @@ RunResult DownloadRun::run(const DownloadJob &job,
             (!request->endedByClose() || endsWhole(head, body.last(64), body.size())) &&
             fileNameFits(fileName);
         if (good) {
-            const int writeErr = createNewFile(target, [&](NewFile &file) {
+            const Error writeErr = createNewFile(target, [&](NewFile &file) {
                 QIODevice *device = file.device();
-                return device && body.writeTo(device) ? int(Ok) : int(GeneralFailure);
+                return device && body.writeTo(device) ? Ok : GeneralFailure;
             });
-            if (writeErr) {
+            if (failed(writeErr)) {
                 const RunEnd end = writeErr == FileAlreadyExists ? RunEnd::Clash
                                    : writeErr == PathNotFound    ? RunEnd::NoPath
                                                                  : RunEnd::Failed;
@@ -174,7 +170,7 @@ RunResult DownloadRun::run(const DownloadJob &job,
         if (good) {
             // A settings file that cannot be written ends the run as its
             // folder would: a missing folder is a drive not ready.
-            if (const int saveErr = settings.f_save(record))
+            if (const Error saveErr = settings.f_save(record); failed(saveErr))
                 return {saveErr == PathNotFound ? RunEnd::NoPath : RunEnd::Failed, saveErr,
                         result.failures};
         }

@@ -53,12 +53,9 @@ enum class RunEnd {
 
 struct RunResult {
     RunEnd end = RunEnd::Done;
-    int err = 0;
+    Error err = Ok;
     int failures = 0;
 };
-
-// The text shown for a run that ended with RunEnd::Failed.
-QString runErrorText(int err);
 
 // A download run: every link, in list order, into the folder. A bad picture
 // (an error answer, too small, not a picture) is deleted and reported, and

@@ -19,17 +19,17 @@ QString PomiIni::entryOf(const QString &line) {
     return line.mid(1, line.size() - 2);
 }
 
-int PomiIni::readLines(QStringList *lines) const {
+Error PomiIni::readLines(QStringList *lines) const {
     QString text;
-    if (const int err = readDataFile(m_path, &text))
+    if (const Error err = readDataFile(m_path, &text); failed(err))
         return err;
     *lines = splitDataLines(text);
     return Ok;
 }
 
-int PomiIni::read(QStringList *entries) const {
+Error PomiIni::read(QStringList *entries) const {
     QStringList lines;
-    if (const int err = readLines(&lines))
+    if (const Error err = readLines(&lines); failed(err))
         return err;
     for (const QString &line : lines) {
         if (line.size() < 2)
@@ -39,7 +39,7 @@ int PomiIni::read(QStringList *entries) const {
     return Ok;
 }
 
-int PomiIni::createEmpty() const {
+Error PomiIni::createEmpty() const {
     QFile file(m_path);
     if (file.exists())
         return Ok;
@@ -48,10 +48,10 @@ int PomiIni::createEmpty() const {
     return Ok;
 }
 
-int PomiIni::append(const QString &address) const {
+Error PomiIni::append(const QString &address) const {
     const QString file = m_path;
     QByteArray old;
-    if (const int err = readDataBytes(file, &old, maxDataFileBytes);
+    if (const Error err = readDataBytes(file, &old, maxDataFileBytes);
         err != Ok && err != FileNotFound)
         return err;
     const bool needsLineEnd = !old.isEmpty() && !old.endsWith('\n') && !old.endsWith('\r');
@@ -80,9 +80,9 @@ void PomiIni::setWriteFaultForTests(WriteFault fault) {
     writeFault() = std::move(fault);
 }
 
-int PomiIni::writeAnew(const QStringList &lines) const {
+Error PomiIni::writeAnew(const QStringList &lines) const {
     if (writeFault()) {
-        if (const int err = writeFault()())
+        if (const Error err = writeFault()(); failed(err))
             return err;
     }
     QString text;

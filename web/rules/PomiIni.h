@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Errors.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -24,28 +26,28 @@ public:
     // character, whatever they are. The reading stops at a line shorter than
     // two characters (GeneralFailure, the entries before it kept).
     // FileNotFound when there is no file; other failures give the error
-    // number with no entries.
-    int read(QStringList *entries) const;
+    // with no entries.
+    Error read(QStringList *entries) const;
 
     // Every line of the file as it stands, without line ends.
-    int readLines(QStringList *lines) const;
+    Error readLines(QStringList *lines) const;
 
     // Creates an empty file when none exists.
-    int createEmpty() const;
+    Error createEmpty() const;
 
     // Appends one address: a file that does not end with a line end gets
     // CR LF first; the old bytes stay and the line goes in the encoding that
     // keeps the whole file reading back as written, or, when none does, the
     // whole file is written anew. A failed append leaves the file as it was.
-    int append(const QString &address) const;
+    Error append(const QString &address) const;
 
     // Replaces the file whole with these lines, each ended by CR LF: a new
     // file beside it takes the old one's place.
-    int writeAnew(const QStringList &lines) const;
+    Error writeAnew(const QStringList &lines) const;
 
     // Lets tests make writing the file anew fail as the system would (a
-    // full disk): the hook's error number, when not 0, is the result.
-    using WriteFault = std::function<int()>;
+    // full disk): the hook's error, when not Ok, is the result.
+    using WriteFault = std::function<Error()>;
     static void setWriteFaultForTests(WriteFault fault);
 
     // One line's text for an address: the address between double quotes.
