@@ -69,9 +69,9 @@ void Module1::dup_chk(pmvmin &window, const QStringList &paths, int count) {
     }
 
     QString text = QLatin1Char(' ') + QString::number(acted) + QLatin1Char(' ') +
-                   QStringLiteral("個のファイルがありました");
+                   jp("個のファイルがありました");
     if (failed > 0)
-        text += QStringLiteral("\n確認または変更できなかったファイル： %1 個").arg(failed);
+        text += jp("\n確認または変更できなかったファイル： %1 個").arg(failed);
     message(&window, text);
 }
 

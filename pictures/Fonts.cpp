@@ -1,15 +1,17 @@
 #include "pictures/Fonts.h"
 
+#include "core/Text.h"
+
 #include <QFont>
 #include <QString>
 
 namespace pomiv {
 
 void installFontSubstitutions() {
-    QFont::insertSubstitution(QString::fromUtf8(fontPGothic), QStringLiteral("IPAPGothic"));
-    QFont::insertSubstitution(QString::fromUtf8(fontGothic), QStringLiteral("IPAGothic"));
-    QFont::insertSubstitution(QString::fromUtf8(fontMincho), QStringLiteral("IPAMincho"));
-    QFont::insertSubstitution(QString::fromUtf8(fontPMincho), QStringLiteral("IPAPMincho"));
+    QFont::insertSubstitution(jp(fontPGothic), QStringLiteral("IPAPGothic"));
+    QFont::insertSubstitution(jp(fontGothic), QStringLiteral("IPAGothic"));
+    QFont::insertSubstitution(jp(fontMincho), QStringLiteral("IPAMincho"));
+    QFont::insertSubstitution(jp(fontPMincho), QStringLiteral("IPAPMincho"));
 }
 
 } // namespace pomiv

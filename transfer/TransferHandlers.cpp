@@ -8,6 +8,7 @@
 #include "controls/MessageBox.h"
 #include "core/Errors.h"
 #include "core/Paths.h"
+#include "core/Text.h"
 #include "settings/Shared.h"
 #include "transfer/rules/TransferRun.h"
 
@@ -55,7 +56,7 @@ void pmvmin::st_Click() {
     }
     d4->clear();
     if (tx[1]->text().isEmpty() || tx[2]->text().isEmpty()) {
-        message(this, QStringLiteral("正しく入力してください"));
+        message(this, jp("正しく入力してください"));
         return;
     }
 
@@ -86,16 +87,15 @@ void pmvmin::st_Click() {
 
     switch (err) {
     case TypeMismatch:
-        message(this, QStringLiteral("正しく入力してください、") + errorText(TypeMismatch));
+        message(this, jp("正しく入力してください、") + errorText(TypeMismatch));
         tx[1]->clear();
         tx[2]->clear();
         break;
     case PathNotFound:
-        message(this, QStringLiteral("ドライブの準備ができません"), MsgButtons::Ok,
-                MsgIcon::Critical);
+        message(this, jp("ドライブの準備ができません"), MsgButtons::Ok, MsgIcon::Critical);
         break;
     case FileAlreadyExists:
-        message(this, QStringLiteral("同名ファイルがあります"), MsgButtons::Ok, MsgIcon::Critical);
+        message(this, jp("同名ファイルがあります"), MsgButtons::Ok, MsgIcon::Critical);
         break;
     default:
         break;
