@@ -263,7 +263,7 @@ private slots:
         writeFile(pathOf("c.jpg"), damaged.replace(damaged.size() * 7 / 10, 2, "\xff\xd8"));
         QVERIFY(open(0, 1, "*.jpg"));
         m_v->pictures().waitUntilIdle();
-        m_v->stepBack();
+        m_v->step(-1);
         PictureBox *g = m_v->g;
         QVERIFY(g->size() == QSize(3000, 1800) && !g->isWhole());
         // Left edge in window units = (outer width in twips - picture width in
@@ -300,9 +300,9 @@ private slots:
         step(Qt::Key_Right);
         QVERIFY(m_v->windowTitle() == titleFor("b.jpg") && g->pos() == QPoint(left(100), 0));
         // Stepping on before the rest is decoded: it never shows over the next.
-        m_v->stepBack();
+        m_v->step(-1);
         QVERIFY(!g->isWhole());
-        m_v->stepForward();
+        m_v->step(1);
         m_v->pictures().waitUntilIdle();
         QTest::qWait(50);
         QVERIFY(g->size() == QSize(100, 1500) && g->isWhole());
@@ -354,10 +354,11 @@ private slots:
                      qAbs(m.blue() - colour.blue()) <= 12,
                  qPrintable(m.name() + " " + colour.name()));
         // An animated GIF keeps its bytes, and the picture area plays them.
+        const bool animated = QTest::currentDataTag() == QByteArray("animated.gif");
+        QCOMPARE(picture.animation.isEmpty(), !animated);
         PictureBox g;
         g.setPicture(picture);
-        QCOMPARE(g.isAnimated(), QTest::currentDataTag() == QByteArray("animated.gif"));
-        QTRY_VERIFY(!g.isAnimated() || g.image().pixelColor(0, 0) != m);
+        QTRY_VERIFY(!animated || g.image().pixelColor(0, 0) != m);
     }
 
     void decodesThePartAsked() {
