@@ -284,10 +284,12 @@ void f1::g_MouseMove(Qt::MouseButtons buttons, double y) {
 void f1::Form_KeyUp(int key, bool onList) {
     if (key == Qt::Key_Delete) {
         deleteShown();
-    } else if (const int by = stepOf(key)) {
-        // On the list the highlight has already moved (stopping at either
-        // end) while the key was down: the step goes to it.
-        stepTo(by, d1->currentIndex() + (onList ? 0 : by));
+    } else if (const int by = stepOf(key); by && onList) {
+        // The list has already moved its highlight (stopping at either end)
+        // while the key was down: the step goes to it.
+        stepTo(by, d1->currentIndex());
+    } else if (by) {
+        step(by);
     }
 }
 
