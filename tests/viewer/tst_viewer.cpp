@@ -2,6 +2,7 @@
 #include "controls/FileList.h"
 #include "controls/FolderList.h"
 #include "core/Errors.h"
+#include "pictures/Metafile.h"
 #include "settings/Shared.h"
 #include "tests/support/TestSupport.h"
 #include "tests/viewer/SampleFiles.h"
@@ -17,8 +18,8 @@
 #include <QTest>
 
 #include <cmath>
+#include <future>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 using namespace pomiv;
@@ -39,6 +40,15 @@ QByteArray gridJpeg(QSize size, int orientation = 0) {
 }
 
 enum { DoubleClickPicture = 1, DoubleClickFreeArea = 2 }; // steps besides the keys
+
+// Far beyond the metafile helper's own limit; a hang names the file.
+int decodeInTime(const QString &path, Picture *picture) {
+    auto decoded =
+        std::async(std::launch::async, [path, picture] { return decodePicture(path, picture); });
+    if (decoded.wait_for(std::chrono::seconds(20)) != std::future_status::ready)
+        qFatal("no answer in 20 s from %s", qPrintable(path));
+    return decoded.get();
+}
 
 } // namespace
 
@@ -170,19 +180,17 @@ private slots:
         if (!QFileInfo(QDir::rootPath()).isWritable())
             QSKIP("the root folder cannot be written here");
         const QByteArray stem = "pomiv-viewer-test-" + QByteArray::number(qApp->applicationPid());
-        const QByteArray odd = QFile::encodeName(QDir::rootPath()) + stem + "\xff.bmp",
-                         alike = QFile::encodeName(QDir::rootPath()) + stem + "\xef\xbf\xbd.bmp";
-        const auto removed = qScopeGuard([&] { ::unlink(odd), ::unlink(alike); });
-        for (const QByteArray &path : {odd, alike}) {
-            QFile out;
-            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT, 0644);
-            QVERIFY(fd >= 0 && out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
-            out.write(imageBytes(sizeOf(7), Qt::red));
-        }
+        const QByteArray odd = stem + "\xff.bmp", alike = stem + "\xef\xbf\xbd.bmp";
+        const auto removed = qScopeGuard([&] {
+            for (const QByteArray &name : {odd, alike})
+                ::unlink((QFile::encodeName(QDir::rootPath()) + name).constData());
+        });
+        for (const QByteArray &name : {odd, alike})
+            writeRaw(QDir::rootPath(), name, imageBytes(sizeOf(7), Qt::red));
         QVERIFY(open(0, 0, QString::fromLatin1(stem) + "*", QDir::rootPath()));
         QCOMPARE(m_v->g->size(), sizeOf(7));
         step(Qt::Key_Delete);
-        QVERIFY(::access(alike.constData(), F_OK) == 0 && ::access(odd.constData(), F_OK) != 0);
+        QVERIFY(readRaw("/", alike) != "(unreadable)" && readRaw("/", odd) == "(unreadable)");
     }
 
     void fileThatCannotBeShown() {
@@ -372,6 +380,64 @@ private slots:
         PictureBox g;
         g.setPicture(whole);
         QTRY_VERIFY(!animated || g.image().pixelColor(0, 0) != m);
+    }
+
+    // Damaged and hostile pictures of every type: none may crash or hang the
+    // decoder; each is a picture within the budget or refused.
+    void shownOrRefused_data() {
+        QTest::addColumn<QList<QByteArray>>("files");
+        QTest::addColumn<int>("expected"); // -1: a picture or a refusal
+        // Two text metafiles in a row once aborted the program.
+        QTest::newRow("text metafiles") << QList{emfTextBytes(0), emfTextBytes(0x10)} << int(Ok);
+        QTest::newRow("hostile") << hostileFiles() << int(InvalidPicture);
+        quint32 seed = 0;
+        for (const auto &[type, bytes] : sampleOfEachType()) {
+            ++seed;
+            QTest::addRow("%s %u", type, seed) << mutants(bytes, 250, seed) << -1;
+        }
+    }
+
+    void shownOrRefused() {
+        QFETCH(QList<QByteArray>, files);
+        QFETCH(int, expected);
+        for (int i = 0; i < files.size(); ++i) {
+            writeFile(pathOf(QString::number(i)), files[i]);
+            Picture picture;
+            const int err = decodeInTime(pathOf(QString::number(i)), &picture);
+            QVERIFY2(expected >= 0 ? err == expected : err == Ok || err == InvalidPicture,
+                     qPrintable(QStringLiteral("file %1: %2").arg(i).arg(err)));
+            QVERIFY(picture.isWhole() == (err == Ok) &&
+                    (err != Ok ||
+                     metafile::withinBudget(picture.image.width(), picture.image.height())));
+        }
+    }
+
+    void failedHelperRefuses_data() {
+        // Stand-ins for a metafile helper gone wrong, as shell scripts.
+        QTest::addColumn<QByteArray>("script");
+        QTest::newRow("crashes") << QByteArray("kill -SEGV $$");
+        QTest::newRow("fails") << QByteArray("exit 3");
+        QTest::newRow("answers with the file") << QByteArray("exec cat");
+        QTest::newRow("too little") << QByteArray("printf 'PMVI\\2\\0\\0\\0\\1\\0\\0\\0abcd'");
+        QTest::newRow("too much") << QByteArray("printf 'PMVI\\1\\0\\0\\0\\1\\0\\0\\0abcdefgh'");
+        QTest::newRow("beyond the budget")
+            << QByteArray("printf 'PMVI\\377\\377\\0\\0\\377\\377\\0\\0'; exec cat /dev/zero");
+        QTest::newRow("hangs") << QByteArray("exec sleep 600");
+        QTest::newRow("cannot be started") << QByteArray();
+    }
+
+    void failedHelperRefuses() {
+        QFETCH(QByteArray, script);
+        const QString helper = pathOf("helper"), before = metafileHelper();
+        if (!script.isEmpty()) {
+            writeFile(helper, "#!/bin/sh\n" + script + "\n");
+            QFile::setPermissions(helper, QFile::ReadOwner | QFile::ExeOwner);
+        }
+        setMetafileHelper(helper);
+        const auto restored = qScopeGuard([&] { setMetafileHelper(before); });
+        writeFile(pathOf("a.emf"), emfBytes({10, 10}, Qt::red));
+        Picture picture;
+        QCOMPARE(decodeInTime(pathOf("a.emf"), &picture), int(InvalidPicture));
     }
 
     void decodedAheadAndNoMoreThanThreeHeld() {
