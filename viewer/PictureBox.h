@@ -26,7 +26,6 @@ public:
     // The frame on screen now, or the part of it decoded so far.
     const QImage &image() const { return m_frame; }
     bool isWhole() const { return m_frame.size() == size(); }
-    bool isAnimated() const { return m_movie != nullptr; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -44,6 +44,20 @@ int pictureLeft(int outerWidth, int pictureWidth) {
     return int(std::lround(left * twipsPerUnitX / 15.0));
 }
 
+// The arrow keys step when let go: left and up back, right and down on.
+int stepOf(int key) {
+    switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        return -1;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
 } // namespace
 
 f1::f1(pmvmin *main) : m_main(main) {
@@ -130,7 +144,7 @@ void f1::pictureCompleted() {
     if (!before.known)
         return;
     picture = Picture();
-    const QStringList ahead = aheadOf(d1->currentIndex()) << refused;
+    const QStringList ahead = aheadOf(ViewIndex) << refused;
     if (before.path.isEmpty() || m_cache.take(before.path, ahead, seenPart(), &picture) != Ok) {
         picture = Picture();
         picture.size = before.place.size();
@@ -148,16 +162,13 @@ void f1::Form_Load() {
         const bool found = d1->setPath(m_main->d3->path()) == Ok;
         d1->setPattern(found ? m_main->sr->currentText() : QString());
     }
-    // A ViewIndex beyond the list (files deleted meanwhile) shows the last
-    // file, one below it the first.
-    if (d1->count() > 0) {
-        ViewIndex = std::clamp(ViewIndex, 0, d1->count() - 1);
-        d1->setCurrentIndex(ViewIndex);
-    }
     Form_Resize();
     m1->setVisible(true);
     m2->setVisible(false);
-    img_s();
+    // A ViewIndex beyond the list (files deleted meanwhile) shows the last
+    // file, one below it the first.
+    if (d1->count() > 0)
+        showAt(std::clamp(ViewIndex, 0, d1->count() - 1));
 }
 
 void f1::Form_Resize() {
@@ -166,21 +177,24 @@ void f1::Form_Resize() {
     d1->setGeometry(0, 0, px(1575), std::max(0, int(std::lround(height))));
 }
 
+void f1::showAt(int index) {
+    d1->setCurrentIndex(index);
+    ViewIndex = index;
+    img_s();
+}
+
 void f1::img_s() {
-    if (d1->count() == 0)
+    if (ViewIndex < 0 || ViewIndex >= d1->count())
         return;
-    const int index = d1->currentIndex();
-    if (index < 0)
-        return;
-    const QString name = d1->name(index);
+    const QString name = d1->name(ViewIndex);
+    const QString path = fullPath(ViewIndex);
     Picture picture;
-    const Error err = m_cache.take(fullPath(index), aheadOf(index), seenPart(), &picture);
+    const Error err = m_cache.take(path, aheadOf(ViewIndex), seenPart(), &picture);
     // The next pictures are decoded, and the rest of this one, once it is on
     // screen: nothing competes with the first screen.
     const auto resume = qScopeGuard([this] { m_cache.resume(); });
     if (err == InvalidPicture) {
-        message(this, displayText(d1->name(ViewIndex)) +
-                          jp("は対応している画像ファイルではありません。"));
+        message(this, displayText(name) + jp("は対応している画像ファイルではありません。"));
         setWindowTitle(titleFor(displayText(name)));
         return;
     }
@@ -191,7 +205,7 @@ void f1::img_s() {
         m_before = {};
     else
         m_before = {true, m_shownPath, m_shownName, g->geometry()};
-    m_shownPath = fullPath(index);
+    m_shownPath = path;
     m_shownName = name;
     g->setPicture(picture);
     m_cache.letGo(previous);
@@ -200,34 +214,23 @@ void f1::img_s() {
     g->repaint();
 }
 
-void f1::stepForward() {
-    const int count = d1->count();
-    if (count == 0)
-        return;
-    // The entry after the highlighted one; past the end (the highlight was
-    // moved on in the list) that is the first too.
-    const int next = d1->currentIndex() + 1;
-    d1->setCurrentIndex(ViewIndex + 1 < count && next < count ? next : 0);
-    ViewIndex = d1->currentIndex();
-    img_s();
+void f1::step(int by) {
+    stepTo(by, d1->currentIndex() + by);
 }
 
-void f1::stepBack() {
+void f1::stepTo(int by, int to) {
     const int count = d1->count();
     if (count == 0)
         return;
-    const int previous = d1->currentIndex() - 1;
-    d1->setCurrentIndex(ViewIndex - 1 < 0 || previous < 0 ? count - 1 : previous);
-    ViewIndex = d1->currentIndex();
-    img_s();
+    const bool round = ViewIndex + by < 0 || ViewIndex + by >= count || to < 0 || to >= count;
+    showAt(round ? (by > 0 ? 0 : count - 1) : to);
 }
 
 void f1::deleteShown() {
-    // The file whose picture and name are on screen: ViewIndex, even when
-    // the list's highlight was moved by a typed letter since.
+    // The file whose picture and name are on screen, even when the list's
+    // highlight was moved by a typed letter since.
     if (ViewIndex < 0 || ViewIndex >= d1->count())
         return;
-    d1->setCurrentIndex(ViewIndex);
     const QString name = d1->name(ViewIndex);
     const QString path = fullPath(ViewIndex);
     FileService files;
@@ -245,11 +248,8 @@ void f1::deleteShown() {
         close();
         return;
     }
-    if (ViewIndex > d1->count() - 1)
-        ViewIndex = d1->count() - 1;
-    d1->setCurrentIndex(ViewIndex);
-    img_s();
-    ViewIndex = d1->currentIndex();
+    // The file that followed the deleted one, or the new last.
+    showAt(std::min(ViewIndex, d1->count() - 1));
 }
 
 void f1::m1_Click() {
@@ -274,52 +274,15 @@ void f1::g_MouseMove(Qt::MouseButtons buttons, double y) {
     g->move(g->x(), g->y() + int(std::lround(y - m_pressY)));
 }
 
-void f1::Form_KeyUp(int key) {
-    switch (key) {
-    case Qt::Key_Left:
-    case Qt::Key_Up:
-        stepBack();
-        break;
-    case Qt::Key_Right:
-    case Qt::Key_Down:
-        stepForward();
-        break;
-    case Qt::Key_Delete:
+void f1::Form_KeyUp(int key, bool onList) {
+    if (key == Qt::Key_Delete) {
         deleteShown();
-        break;
-    default:
-        break;
-    }
-}
-
-void f1::d1_KeyUp(int key) {
-    // The list has already moved its highlight (stopping at either end);
-    // going past an end wraps round.
-    const int count = d1->count();
-    switch (key) {
-    case Qt::Key_Left:
-    case Qt::Key_Up:
-        if (count == 0)
-            return;
-        if (ViewIndex - 1 < 0)
-            d1->setCurrentIndex(count - 1);
-        ViewIndex = d1->currentIndex();
-        img_s();
-        break;
-    case Qt::Key_Right:
-    case Qt::Key_Down:
-        if (count == 0)
-            return;
-        if (count - 1 < ViewIndex + 1)
-            d1->setCurrentIndex(0);
-        ViewIndex = d1->currentIndex();
-        img_s();
-        break;
-    case Qt::Key_Delete:
-        deleteShown();
-        break;
-    default:
-        break;
+    } else if (const int by = stepOf(key); by && onList) {
+        // The list has already moved its highlight (stopping at either end)
+        // while the key was down: the step goes to it.
+        stepTo(by, d1->currentIndex());
+    } else if (by) {
+        step(by);
     }
 }
 
@@ -327,8 +290,7 @@ void f1::d1_MouseUp(Qt::MouseButton button) {
     if (button == Qt::RightButton) {
         close();
     } else if (button == Qt::LeftButton && d1->currentIndex() >= 0) {
-        ViewIndex = d1->currentIndex();
-        img_s();
+        showAt(d1->currentIndex());
     }
 }
 
@@ -348,7 +310,7 @@ bool f1::eventFilter(QObject *watched, QEvent *event) {
     case QEvent::MouseButtonDblClick:
         if ((watched == g || watched == client) &&
             static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-            stepForward();
+            step(1);
             return true;
         }
         break;
@@ -378,7 +340,7 @@ bool f1::eventFilter(QObject *watched, QEvent *event) {
         if (onList) {
             const auto *e = static_cast<QKeyEvent *>(event);
             if (!e->isAutoRepeat())
-                d1_KeyUp(e->key());
+                Form_KeyUp(e->key(), true);
             return true;
         }
         break;

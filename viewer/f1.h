@@ -30,15 +30,16 @@ public:
     QAction *m1;     // "ファイルリストの表示": shows the list
     QAction *m2;     // "ファイルリストを隠す": hides the list
 
-    // Opening: takes the folder and filter, selects ViewIndex, shows it.
+    // Opening: takes the folder and filter, shows the file at ViewIndex.
     void Form_Load();
     // The list's height follows the window's.
     void Form_Resize();
-    // Shows the file selected in d1.
-    void img_s();
-
-    void stepForward();
-    void stepBack();
+    // Goes to the entry at index: the list's highlight, ViewIndex and the
+    // picture together. Every step, click, key and deletion comes here.
+    void showAt(int index);
+    // One step on (1) or back (-1) from the highlighted entry, round from
+    // either end to the other.
+    void step(int by);
     // Deletes the file shown, without asking.
     void deleteShown();
 
@@ -46,9 +47,8 @@ public:
     void m2_Click();
     void g_MouseDown(double y);
     void g_MouseMove(Qt::MouseButtons buttons, double y);
-    // Key released on g or on the window itself.
-    void Form_KeyUp(int key);
-    void d1_KeyUp(int key);
+    // Key released on g or the window itself, or (onList) on d1.
+    void Form_KeyUp(int key, bool onList = false);
     void d1_MouseUp(Qt::MouseButton button);
 
     // The decoded pictures (tests and the benchmark look at them).
@@ -61,6 +61,11 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Shows the file at ViewIndex.
+    void img_s();
+    // Shows entry to, reached by a step of by from the file shown; a step
+    // past either end, from the file shown or the highlight, goes round.
+    void stepTo(int by, int to);
     QString fullPath(int index) const;
     // The files to decode next when the file at index is shown.
     QStringList aheadOf(int index) const;
